@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+
+#include "link/device_link.h"
+
+namespace tonvisor {
+
+// One named operation per register field of the KRVL7300, plus the composite ones. Each
+// appends its blank separator and comment line to the write log, then reads-modifies-writes
+// (or writes) its register through the link, and returns the link's status unchanged.
+// Arguments are not range-checked: bits outside a field are dropped by its keep-mask.
+class CodecOperations {
+ public:
+  explicit CodecOperations(DeviceLink& link) : m_link(link) {}
+
+  // Clocks
+  Status ConfigureSysMclk(int a);
+  Status ConfigureSampleRate(int a);
+  Status InitializePllPower(int a);
+  Status ConfigureSysMclkDiv2(int a);
+  Status ConfigurePllDivisor(int integerPart, int fractionalPart);
+  // I2S port
+  Status ConfigureI2sMasterSlave(int a);
+  Status ConfigureI2s0SclkFreq(int a);
+  Status ConfigureI2s0SclkInv(int a);
+  Status ConfigureI2s0LrAlign(int a);
+  Status ConfigureI2s0Mode(int a);
+  Status ConfigureI2s0LrPol(int a);
+  Status ConfigureI2s0DLen(int a);
+  // Routing
+  Status ConfigureDapSelect(int a);
+  Status ConfigureI2sDout(int a);
+  Status ConfigureDacOut(int a);
+  Status SelectHpInput(int a);
+  Status WriteDapMixerInput(int a);
+  // ADC and microphone
+  Status ConfigureAdcInput(int a);
+  Status WriteAdcMute(int a);
+  Status WriteAdcZcd(int a);
+  Status WriteAdcLeftVolume(int a);
+  Status WriteAdcRightVolume(int a);
+  Status WriteMicGain(int a);
+  Status ConfigureMicBias(int a);
+  // DAC, headphone and line out
+  Status WriteDacMute(int a);
+  Status ConfigureDacVolume(double dB);
+  Status WriteHpLeftVolume(int a);
+  Status WriteHpRightVolume(int a);
+  Status WriteHpZcd(int a);
+  Status WriteLineOutMute(int a);
+  void RampHpVolume(int target);
+  void WriteHpMute(int flag);
+  // Audio processor
+  Status WriteDapEnable(int enable);
+  Status WriteDapMixerEnable(int a);
+  Status WriteDapMixerVolume(int a);
+  Status WriteDapMainVolume(int a);
+  Status WriteSurroundWidth(int a);
+  Status WriteSurroundEnable(int a);
+  Status WriteBassEnhanceEnable(int a);
+  Status WriteBassCutoff(int a);
+  Status WriteBassHpfCutoff(int a);
+  Status WriteBassMult(int a);
+  Status WriteBassHpfBypass(int a);
+  Status WriteBassLevel(int a);
+  Status WriteBassLrLevel(int a);
+  Status SelectEqMode(int a);
+  Status WriteNumPeqFilters(int a);
+  Status WriteGeq0Volume(int a);
+  Status WriteGeq1Volume(int a);
+  Status WriteGeq2Volume(int a);
+  Status WriteGeq3Volume(int a);
+  Status WriteGeq4Volume(int a);
+  // The five graphic-EQ bands as one family: band 0 to 4.
+  Status WriteGeqVolume(int band, int a);
+  Status WriteToneBass(int a);
+  Status WriteToneTreble(int a);
+  Status WriteAvcEnable(int a);
+  Status WriteAvcAttackRate(int a);
+  Status WriteAvcMaxGain(int a);
+  Status WriteAvcDecayRate(int a);
+  Status WriteAvcLbiResponse(int a);
+  Status WriteAvcThreshold(int a);
+
+  // CHIP_ANA_HP_CTRL_REG as the last mute found it; the unmute ramps back to its low byte.
+  std::uint16_t SavedHpVolume() const { return m_savedHpVolume; }
+
+  DeviceLink& link() { return m_link; }
+
+ private:
+  DeviceLink& m_link;
+  std::uint16_t m_savedHpVolume = 0;
+};
+
+}  // namespace tonvisor

@@ -1,0 +1,82 @@
+#include "codec/register_map.h"
+
+namespace tonvisor {
+
+const std::array<RegisterEntry, 53> RegisterMap = {{
+    {"CHIP_ID_REG", reg::CHIP_ID_REG},
+    {"CHIP_DIG_POWER_REG", reg::CHIP_DIG_POWER_REG},
+    {"CHIP_CLK_CTRL_REG", reg::CHIP_CLK_CTRL_REG},
+    {"CHIP_I2S0_CTRL_REG", reg::CHIP_I2S0_CTRL_REG},
+    {"CHIP_I2S1_CTRL_REG", reg::CHIP_I2S1_CTRL_REG},
+    {"CHIP_SSS_CTRL_REG", reg::CHIP_SSS_CTRL_REG},
+    {"CHIP_ADCDAC_CTRL_REG", reg::CHIP_ADCDAC_CTRL_REG},
+    {"CHIP_DAC_VOL_REG", reg::CHIP_DAC_VOL_REG},
+    {"CHIP_SPKR_VOL_REG", reg::CHIP_SPKR_VOL_REG},
+    {"CHIP_PAD_STRENGTH_REG", reg::CHIP_PAD_STRENGTH_REG},
+    {"CHIP_ANA_ADC_CTRL_REG", reg::CHIP_ANA_ADC_CTRL_REG},
+    {"CHIP_ANA_HP_CTRL_REG", reg::CHIP_ANA_HP_CTRL_REG},
+    {"CHIP_ANA_CTRL_REG", reg::CHIP_ANA_CTRL_REG},
+    {"CHIP_LINREG_CTRL_REG", reg::CHIP_LINREG_CTRL_REG},
+    {"CHIP_REF_CTRL_REG", reg::CHIP_REF_CTRL_REG},
+    {"CHIP_MIC_CTRL_REG", reg::CHIP_MIC_CTRL_REG},
+    {"CHIP_LINE_OUT_CTRL_REG", reg::CHIP_LINE_OUT_CTRL_REG},
+    {"CHIP_LINE_OUT_VOL_REG", reg::CHIP_LINE_OUT_VOL_REG},
+    {"CHIP_ANA_POWER_REG", reg::CHIP_ANA_POWER_REG},
+    {"CHIP_PLL_CTRL_REG", reg::CHIP_PLL_CTRL_REG},
+    {"CHIP_CLK_TOP_CTRL_REG", reg::CHIP_CLK_TOP_CTRL_REG},
+    {"CHIP_ANA_STATUS_REG", reg::CHIP_ANA_STATUS_REG},
+    {"CHIP_ANA_TEST1_REG", reg::CHIP_ANA_TEST1_REG},
+    {"CHIP_ANA_TEST2_REG", reg::CHIP_ANA_TEST2_REG},
+    {"CHIP_SHORT_CTRL_REG", reg::CHIP_SHORT_CTRL_REG},
+    {"DAP_CONTROL_REG", reg::DAP_CONTROL_REG},
+    {"DAP_PEQ_REG", reg::DAP_PEQ_REG},
+    {"DAP_BASS_ENHANCE_REG", reg::DAP_BASS_ENHANCE_REG},
+    {"DAP_BASS_ENHANCE_CTRL_REG", reg::DAP_BASS_ENHANCE_CTRL_REG},
+    {"DAP_AUDIO_EQ_REG", reg::DAP_AUDIO_EQ_REG},
+    {"DAP_KRVL_SURROUND_REG", reg::DAP_KRVL_SURROUND_REG},
+    {"DAP_FILTER_COEF_ACCESS_REG", reg::DAP_FILTER_COEF_ACCESS_REG},
+    {"DAP_COEF_WR_B0_MSB_REG", reg::DAP_COEF_WR_B0_MSB_REG},
+    {"DAP_COEF_WR_B0_LSB_REG", reg::DAP_COEF_WR_B0_LSB_REG},
+    {"DAP_AUDIO_EQ_BASS_BAND0_REG", reg::DAP_AUDIO_EQ_BASS_BAND0_REG},
+    {"DAP_AUDIO_EQ_BAND1_REG", reg::DAP_AUDIO_EQ_BAND1_REG},
+    {"DAP_AUDIO_EQ_BAND2_REG", reg::DAP_AUDIO_EQ_BAND2_REG},
+    {"DAP_AUDIO_EQ_BAND3_REG", reg::DAP_AUDIO_EQ_BAND3_REG},
+    {"DAP_AUDIO_EQ_TREBLE_BAND4_REG", reg::DAP_AUDIO_EQ_TREBLE_BAND4_REG},
+    {"DAP_MAIN_CHAN_REG", reg::DAP_MAIN_CHAN_REG},
+    {"DAP_MIX_CHAN_REG", reg::DAP_MIX_CHAN_REG},
+    {"DAP_AVC_CTRL_REG", reg::DAP_AVC_CTRL_REG},
+    {"DAP_AVC_THRESHOLD_REG", reg::DAP_AVC_THRESHOLD_REG},
+    {"DAP_AVC_ATTACK_REG", reg::DAP_AVC_ATTACK_REG},
+    {"DAP_AVC_DECAY_REG", reg::DAP_AVC_DECAY_REG},
+    {"DAP_COEF_WR_B1_MSB_REG", reg::DAP_COEF_WR_B1_MSB_REG},
+    {"DAP_COEF_WR_B1_LSB_REG", reg::DAP_COEF_WR_B1_LSB_REG},
+    {"DAP_COEF_WR_B2_MSB_REG", reg::DAP_COEF_WR_B2_MSB_REG},
+    {"DAP_COEF_WR_B2_LSB_REG", reg::DAP_COEF_WR_B2_LSB_REG},
+    {"DAP_COEF_WR_A1_MSB_REG", reg::DAP_COEF_WR_A1_MSB_REG},
+    {"DAP_COEF_WR_A1_LSB_REG", reg::DAP_COEF_WR_A1_LSB_REG},
+    {"DAP_COEF_WR_A2_MSB_REG", reg::DAP_COEF_WR_A2_MSB_REG},
+    {"DAP_COEF_WR_A2_LSB_REG", reg::DAP_COEF_WR_A2_LSB_REG},
+}};
+
+std::optional<std::uint16_t> LookupRegisterAddress(std::string_view name) {
+  for (const RegisterEntry& row : RegisterMap) {
+    if (row.name == name) return static_cast<std::uint16_t>(row.address);
+  }
+  return std::nullopt;
+}
+
+std::uint16_t FindRegisterAddress(std::string_view name, Messenger& messenger, Owner owner) {
+  if (const auto address = LookupRegisterAddress(name)) return *address;
+  messenger.show("Invalid Register Name in the Script", kApplicationTitle, owner);
+  return 0x0000;
+}
+
+std::optional<std::string_view> FindRegisterName(std::uint32_t address) {
+  const std::uint32_t low = address & 0xFFFFu;
+  for (const RegisterEntry& row : RegisterMap) {
+    if (row.address == low) return row.name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tonvisor

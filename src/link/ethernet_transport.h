@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string_view>
+
+#include "link/link_settings.h"
+#include "link/messenger.h"
+#include "link/tcp_socket.h"
+#include "link/write_log.h"
+
+namespace tonvisor {
+
+struct EthernetExchangeTexts;
+
+struct EthernetOptions {
+  // Bounds each step (connect, every send, every receive) so a silent board cannot hang us.
+  std::chrono::milliseconds timeout{3000};
+  // The board needs this pause after every completed access.
+  std::chrono::milliseconds accessPause{20};
+  // How the pause is taken; tests replace it to count the pauses without waiting.
+  std::function<void(std::chrono::milliseconds)> pause;
+};
+
+// Register access through a board that relays it: each read or write is one short TCP
+// connection carrying one request. Failures are told to the user here (owned by the main
+// window) and never reach the caller as a status.
+class EthernetTransport {
+ public:
+  EthernetTransport(WriteLog& log, Messenger& messenger, const LinkSettings& settings, EthernetOptions options = {});
+
+  void EthernetWriteRegister(std::uint16_t address, std::uint16_t value);
+  // Stores the value only when the whole exchange succeeded, and says whether it did.
+  bool EthernetReadRegister(std::uint16_t address, std::uint16_t* value);
+  void EthernetModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
+
+ private:
+  using Texts = EthernetExchangeTexts;
+  // Creates the socket, connects and sends the header; shows the step's message on failure.
+  bool startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts);
+  bool SendHeader(TcpSocket& socket, std::uint32_t command);
+  // Receives one return code; shows the step's message and returns false unless it is 0.
+  bool ReceiveReturnCode(TcpSocket& socket, const Texts& texts);
+  void fail(std::string_view text);
+  void pauseAfterAccess();
+
+  WriteLog& m_log;
+  Messenger& m_messenger;
+  const LinkSettings& m_settings;
+  EthernetOptions m_options;
+};
+
+}  // namespace tonvisor

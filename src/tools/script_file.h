@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/device_link.h"
+
+namespace tonvisor {
+
+// How a logged register write is rendered: "Write   0x0022    0x1818" (address form) or
+// "Write   \tCHIP_ANA_HP_CTRL_REG<padded to 40>\t0x1818" (name form).
+enum class WriteForm { Address, Name };
+
+// One log entry as a script line, with its line end. A comment is its text plus one more
+// line end. In name form a write to an address the register map lacks renders in address
+// form, so every entry gives exactly one line.
+std::string RenderLogEntry(const WriteLog::Entry& entry, WriteForm form);
+
+// The rendered text of every log entry, parallel to the log (what Save Script writes).
+class RenderedLines {
+ public:
+  // Renders entries [from, log.count()) into their texts.
+  void render(const WriteLog& log, std::size_t from, WriteForm form);
+  void clear() { m_lines.clear(); }
+  std::size_t size() const { return m_lines.size(); }
+  const std::string& at(std::size_t index) const { return m_lines.at(index); }
+
+ private:
+  std::vector<std::string> m_lines;
+};
+
+// Writes the texts one after another, nothing between them. False when the file cannot be
+// created (the caller tells the user " Error Creating File").
+bool WriteScriptFile(const std::string& path, const RenderedLines& lines);
+
+struct ScriptRunOptions {
+  Owner owner;  // owns the run's messages
+  // Called after each line with the number of lines done; returning false stops the run
+  // after that line (what was done stays in the log).
+  std::function<bool(std::size_t linesDone)> progress;
+};
+
+struct ScriptRunResult {
+  bool opened = false;     // false: "File Does Not Exist" was shown, nothing ran
+  bool cancelled = false;  // progress asked to stop
+  std::size_t lines = 0;
+  std::size_t writes = 0;
+  std::size_t comments = 0;
+  std::size_t skipped = 0;  // malformed write lines, reported once, nothing written for them
+};
+
+// Reads and runs one script: comment lines (any "#") go to the log with a separator ahead of
+// each run of comments, write lines ("Write"/"write" REGISTER VALUE) go through
+// WriteRegister, everything else is ignored.
+ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options);
+
+}  // namespace tonvisor
