@@ -32,7 +32,7 @@ class RenderedLines {
 };
 
 // Writes the texts one after another, nothing between them. False when the file cannot be
-// created (the caller tells the user " Error Creating File").
+// created or not all of it could be written (the caller tells the user " Error Creating File").
 bool WriteScriptFile(const std::string& path, const RenderedLines& lines);
 
 struct ScriptRunOptions {
@@ -49,11 +49,16 @@ struct ScriptRunResult {
   std::size_t writes = 0;
   std::size_t comments = 0;
   std::size_t skipped = 0;  // malformed write lines, reported once, nothing written for them
+  std::size_t firstSkippedLine = 0;  // the file's line number of the first of them (0: none)
+  bool readFailed = false;           // the file stopped reading before its end (reported)
 };
 
 // Reads and runs one script: comment lines (any "#") go to the log with a separator ahead of
 // each run of comments, write lines ("Write"/"write" REGISTER VALUE) go through
-// WriteRegister, everything else is ignored.
+// WriteRegister, everything else is ignored. Lines are read 499 characters at a time (the
+// rest of a longer line is the next line); CR LF reads as one line end. A write line without
+// a register and a 16-bit hexadecimal value writes nothing; such lines are counted and told
+// once, after the run. Messages go through link.messenger() with the options' owner.
 ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options);
 
 }  // namespace tonvisor

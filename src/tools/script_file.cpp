@@ -1,0 +1,248 @@
+#include "tools/script_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "codec/register_map.h"
+
+namespace tonvisor {
+
+namespace {
+
+// The separator every run of comments gets ahead of it, the same one the codec operations
+// put ahead of their own comments.
+constexpr std::string_view kSeparator = "   \n";
+constexpr std::string_view kFileDoesNotExist = "File Does Not Exist";
+// Script lines have always been read 499 characters at a time; the rest of a longer line is
+// read as the next line. Saved scripts and board procedures were written against that, so
+// long lines keep splitting the same way.
+constexpr std::size_t kLineReadLimit = 499;
+// How much of a bad line is quoted back to the user.
+constexpr std::size_t kQuotedLineLimit = 80;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A hexadecimal number read the way script fields have always been read: an optional 0x or
+// 0X, then digits up to the first character that is not one. Nothing when there is no digit
+// at all, or when the number does not fit a 16-bit register or address (writing its low bits
+// somewhere the author did not mean is worse than not writing).
+std::optional<std::uint16_t> readHex16(std::string_view field) {
+  std::size_t i = 0;
+  if (field.size() >= 2 && field[0] == '0' && (field[1] == 'x' || field[1] == 'X')) i = 2;
+  std::uint32_t value = 0;
+  std::size_t digits = 0;
+  for (; i < field.size(); ++i) {
+    const int digit = hexDigit(field[i]);
+    if (digit < 0) break;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+    if (value > 0xFFFF) return std::nullopt;
+    ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  return static_cast<std::uint16_t>(value);
+}
+
+// The first three blank-separated fields of a line: keyword, register, value.
+std::vector<std::string_view> firstFields(std::string_view line, std::size_t wanted) {
+  std::vector<std::string_view> fields;
+  std::size_t i = 0;
+  while (fields.size() < wanted) {
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == line.size()) break;
+    const std::size_t start = i;
+    while (i < line.size() && !isBlank(line[i])) ++i;
+    fields.push_back(line.substr(start, i - start));
+  }
+  return fields;
+}
+
+bool isWriteLine(std::string_view line) { return line.starts_with("Write") || line.starts_with("write"); }
+
+// Reads a script one line at a time, as the format has always been read: at most
+// kLineReadLimit characters per read, the line end kept when it fits. Scripts saved on
+// Windows end their lines with CR LF; that pair reads as one line end, so they run the same
+// here and a comment keeps a plain "\n".
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* file) : m_file(file) {}
+
+  // False at the end of the file (or on a read error, see failed()).
+  bool next(std::string& line) {
+    line.clear();
+    while (line.size() < kLineReadLimit) {
+      int c = std::getc(m_file);
+      if (c == EOF) break;
+      if (c == '\r') {
+        const int following = std::getc(m_file);
+        if (following == '\n') {
+          c = '\n';
+        } else if (following != EOF) {
+          std::ungetc(following, m_file);
+        }
+      }
+      line.push_back(static_cast<char>(c));
+      if (c == '\n') break;
+    }
+    return !line.empty();
+  }
+
+  bool failed() const { return std::ferror(m_file) != 0; }
+
+ private:
+  std::FILE* m_file;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string withoutLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  std::string quoted(line.substr(0, kQuotedLineLimit));
+  if (line.size() > kQuotedLineLimit) quoted += "...";
+  return quoted;
+}
+
+std::string skippedLinesMessage(std::size_t firstLine, const std::string& firstText, std::size_t count) {
+  std::string text = "Line " + std::to_string(firstLine) + " of the script was not run: \"" + firstText +
+                     "\" needs a register and a hexadecimal value.";
+  if (count == 1) {
+    text += " Nothing was written for it.";
+  } else {
+    text += " " + std::to_string(count) + " such write lines were skipped; nothing was written for them.";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string RenderLogEntry(const WriteLog::Entry& entry, WriteForm form) {
+  if (!entry.isWrite()) {
+    std::string text = entry.text;
+    text += '\n';
+    return text;
+  }
+  char buffer[96];
+  const std::string write(WriteLog::kWriteText);
+  if (form == WriteForm::Name) {
+    if (const auto name = FindRegisterName(entry.address)) {
+      std::snprintf(buffer, sizeof buffer, "%-8s\t%-40.*s\t0x%04X\n", write.c_str(), static_cast<int>(name->size()),
+                    name->data(), static_cast<unsigned>(entry.value));
+      return buffer;
+    }
+    // An address the map has no name for keeps the address form, so the entry still gives
+    // one line: the view counts on one line per entry, and Save Script must not drop it.
+  }
+  std::snprintf(buffer, sizeof buffer, "%-8s0x%04X    0x%04X\n", write.c_str(), static_cast<unsigned>(entry.address),
+                static_cast<unsigned>(entry.value));
+  return buffer;
+}
+
+void RenderedLines::render(const WriteLog& log, std::size_t from, WriteForm form) {
+  const std::size_t count = log.count();
+  // Entries the table never held are rendered too, so no entry below the count is left
+  // without its text.
+  const std::size_t start = std::min({from, m_lines.size(), count});
+  m_lines.resize(count);
+  for (std::size_t i = start; i < count; ++i) m_lines[i] = RenderLogEntry(log.entry(i), form);
+}
+
+bool WriteScriptFile(const std::string& path, const RenderedLines& lines) {
+  FilePtr file(std::fopen(path.c_str(), "w"));
+  if (!file) return false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& text = lines.at(i);
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return false;
+  }
+  // A full disk shows up only when the buffer is flushed.
+  return std::fclose(file.release()) == 0;
+}
+
+ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options) {
+  ScriptRunResult result;
+  Messenger& messenger = link.messenger();
+  WriteLog& log = link.writeLog();
+
+  std::error_code ignored;
+  FilePtr file;
+  if (!std::filesystem::is_directory(path, ignored)) file.reset(std::fopen(path.c_str(), "r"));
+  if (!file) {
+    messenger.show(kFileDoesNotExist, kApplicationTitle, options.owner);
+    return result;
+  }
+  result.opened = true;
+
+  LineReader reader(file.get());
+  std::string line;
+  bool previousWasComment = false;
+  std::size_t lineNumber = 1;  // the file's own line, for telling the user where
+  std::size_t firstSkippedLine = 0;
+  std::string firstSkippedText;
+
+  while (reader.next(line)) {
+    const std::size_t thisLine = lineNumber;
+    if (line.back() == '\n') ++lineNumber;
+
+    if (line.find('#') != std::string::npos) {
+      if (!previousWasComment) log.appendComment(kSeparator);
+      log.appendComment(line);
+      previousWasComment = true;
+      ++result.comments;
+    } else if (isWriteLine(line)) {
+      const auto fields = firstFields(line, 3);
+      std::optional<std::uint16_t> value;
+      std::optional<std::uint16_t> address;
+      bool byName = false;
+      if (fields.size() == 3) {
+        value = readHex16(fields[2]);
+        byName = !fields[1].starts_with("0x");
+        if (!byName) address = readHex16(fields[1]);
+      }
+      if (!value || (!byName && !address)) {
+        // Nothing is written for a line that does not say what to write; the user hears
+        // about it once, after the run.
+        if (result.skipped++ == 0) {
+          firstSkippedLine = thisLine;
+          firstSkippedText = withoutLineEnd(line);
+        }
+      } else {
+        // An unknown name is reported and the value goes to address 0x0000, as scripts have
+        // always run.
+        if (byName) address = FindRegisterAddress(fields[1], messenger, options.owner);
+        link.WriteRegister(*address, *value);
+        ++result.writes;
+      }
+      previousWasComment = false;
+    }
+    ++result.lines;
+    if (options.progress && !options.progress(result.lines)) {
+      result.cancelled = true;
+      break;
+    }
+  }
+  if (!result.cancelled && reader.failed()) {
+    result.readFailed = true;
+    messenger.show("The script could not be read past line " + std::to_string(lineNumber) + "; the run stopped there.",
+                   kApplicationTitle, options.owner);
+  }
+  if (result.skipped > 0) {
+    result.firstSkippedLine = firstSkippedLine;
+    messenger.show(skippedLinesMessage(firstSkippedLine, firstSkippedText, result.skipped), kApplicationTitle,
+                   options.owner);
+  }
+  return result;
+}
+
+}  // namespace tonvisor
