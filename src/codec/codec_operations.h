@@ -1,10 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "link/device_link.h"
 
 namespace tonvisor {
+
+namespace status {
+// An argument that names no register or field value at all (a graphic-EQ band other than 0
+// to 4, a DAC level that is not a finite number of dB in range): nothing was logged or sent.
+inline constexpr Status kInvalidArgument = 200;
+}  // namespace status
+
+// The DAC volume code of a level in dB, as ConfigureDacVolume writes it to both channels:
+// dB * (-1.9932230416583614) + 60 in double precision, truncated toward zero (0 dB is code
+// 0x3C, one code is 0.5017 dB). Nothing when the level is not a number or its code does not
+// fit an int.
+std::optional<std::int32_t> DacVolumeCode(double dB);
+
+// Where one field operation puts its argument: register, keep-mask, shift, comment line and
+// access kind. The table of them lives with the operations.
+struct CodecField;
 
 // One named operation per register field of the KRVL7300, plus the composite ones. Each
 // appends its blank separator and comment line to the write log, then reads-modifies-writes
@@ -89,6 +106,9 @@ class CodecOperations {
   DeviceLink& link() { return m_link; }
 
  private:
+  // Appends the field's comment lines, then modifies or writes its register with a.
+  Status apply(const CodecField& field, int a);
+
   DeviceLink& m_link;
   std::uint16_t m_savedHpVolume = 0;
 };

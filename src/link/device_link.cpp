@@ -43,6 +43,24 @@ Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
   return status::kOk;
 }
 
+std::optional<std::uint16_t> DeviceLink::ReadRegisterValue(std::uint16_t address) {
+  std::uint16_t value = 0;
+  switch (route()) {
+    case Route::I2c:
+      if (m_i2c.I2cReadRegister(address, &value) != status::kOk) return std::nullopt;
+      return value;
+    case Route::Spi:
+      m_messenger.show(" Read Register Not Supported", kErrorCaption, Owner::none());
+      return std::nullopt;
+    case Route::Ethernet:
+      if (!m_ethernet.EthernetReadRegister(address, &value)) return std::nullopt;
+      return value;
+    case Route::None:
+      break;
+  }
+  return std::nullopt;
+}
+
 Status DeviceLink::WriteRegister(std::uint16_t address, std::uint16_t value) {
   switch (route()) {
     case Route::I2c:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "link/ethernet_transport.h"
 #include "link/i2c_transport.h"
 #include "link/link_settings.h"
@@ -25,6 +27,9 @@ class DeviceLink {
   Status ReadRegister(std::uint16_t address, std::uint16_t* value);
   Status WriteRegister(std::uint16_t address, std::uint16_t value);
   Status ModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
+  // The same read as ReadRegister, with the same messages, for callers that must know whether
+  // a value arrived: nothing over SPI, after a failed I2C or Ethernet read, or with no link.
+  std::optional<std::uint16_t> ReadRegisterValue(std::uint16_t address);
 
   LinkSettings& settings() { return m_settings; }
   const LinkSettings& settings() const { return m_settings; }
