@@ -1,0 +1,317 @@
+#include "command_line.h"
+
+#include <arpa/inet.h>
+
+#include "codec/register_map.h"
+#include "link/device_link.h"
+
+namespace tonvisor::cli {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value > max) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+std::string joined(std::span<const std::string> words) {
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    text += word;
+  }
+  return text;
+}
+
+// Checks one command and reads its numbers; the reason in error when it does not fit.
+std::optional<Command> parseCommand(std::span<const std::string> words, std::string& error) {
+  if (words.empty()) {
+    error = "an empty command";
+    return std::nullopt;
+  }
+  Command command;
+  command.text = joined(words);
+  const std::string& name = words[0];
+  const auto arguments = words.subspan(1);
+
+  auto expect = [&](std::size_t count, std::string_view form) {
+    if (arguments.size() == count) return true;
+    error = "\"" + command.text + "\": expected " + std::string(form);
+    return false;
+  };
+  auto registerAt = [&](std::size_t index) {
+    const auto address = ParseRegister(arguments[index]);
+    if (!address) {
+      error = "\"" + arguments[index] + "\" is neither a register name nor a hexadecimal address";
+    }
+    return address;
+  };
+  auto hexAt = [&](std::size_t index) {
+    const auto value = ParseHex16(arguments[index]);
+    if (!value) error = "\"" + arguments[index] + "\" is not a hexadecimal number from 0 to FFFF";
+    return value;
+  };
+
+  if (name == "read") {
+    command.kind = Command::Kind::Read;
+    if (!expect(1, "read REG")) return std::nullopt;
+    const auto address = registerAt(0);
+    if (!address) return std::nullopt;
+    command.address = *address;
+  } else if (name == "write") {
+    command.kind = Command::Kind::Write;
+    if (!expect(2, "write REG VALUE")) return std::nullopt;
+    const auto address = registerAt(0);
+    if (!address) return std::nullopt;
+    const auto value = hexAt(1);
+    if (!value) return std::nullopt;
+    command.address = *address;
+    command.value = *value;
+  } else if (name == "modify") {
+    command.kind = Command::Kind::Modify;
+    if (!expect(3, "modify REG KEEPMASK VALUE")) return std::nullopt;
+    const auto address = registerAt(0);
+    if (!address) return std::nullopt;
+    const auto keepMask = hexAt(1);
+    if (!keepMask) return std::nullopt;
+    const auto value = hexAt(2);
+    if (!value) return std::nullopt;
+    command.address = *address;
+    command.keepMask = *keepMask;
+    command.value = *value;
+  } else if (name == "run") {
+    command.kind = Command::Kind::Run;
+    if (!expect(1, "run SCRIPT")) return std::nullopt;
+    command.path = arguments[0];
+  } else if (name == "op") {
+    command.kind = Command::Kind::Op;
+    if (arguments.empty()) {
+      error = "\"op\": expected op NAME [ARG...]";
+      return std::nullopt;
+    }
+    command.operation = arguments[0];
+    command.arguments.assign(arguments.begin() + 1, arguments.end());
+  } else if (name == "dump") {
+    command.kind = Command::Kind::Dump;
+    if (!expect(0, "dump with no arguments")) return std::nullopt;
+  } else {
+    error = "unknown command \"" + name + "\"";
+    return std::nullopt;
+  }
+  return command;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> ParseHex16(std::string_view text) {
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  if (text.empty()) return std::nullopt;
+  std::uint32_t value = 0;
+  for (char c : text) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+    if (value > 0xFFFF) return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(value);
+}
+
+std::optional<std::uint16_t> ParseRegister(std::string_view text) {
+  if (const auto address = LookupRegisterAddress(text)) return address;
+  return ParseHex16(text);
+}
+
+std::optional<std::vector<std::string>> SplitCommandText(std::string_view text, std::string& error) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (true) {
+    while (i < text.size() && isBlank(text[i])) ++i;
+    if (i == text.size()) break;
+    std::string word;
+    while (i < text.size() && !isBlank(text[i])) {
+      const char c = text[i++];
+      if (c != '"' && c != '\'') {
+        word += c;
+        continue;
+      }
+      const std::size_t close = text.find(c, i);
+      if (close == std::string_view::npos) {
+        error = "unterminated quote in \"" + std::string(text) + "\"";
+        return std::nullopt;
+      }
+      word.append(text.substr(i, close - i));
+      i = close + 1;
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+ParseOutcome ParseCommandLine(std::span<const std::string> args) {
+  ParseOutcome outcome;
+  Options options;
+  std::string& error = outcome.error;
+  std::vector<Command> firstCommands;
+
+  std::size_t i = 0;
+  // An option's value: the next word, or what follows "=" in "--option=value".
+  auto valueOf = [&](const std::string& option, std::optional<std::string> inlineValue) -> std::optional<std::string> {
+    if (inlineValue) return inlineValue;
+    if (i + 1 >= args.size()) {
+      error = option + " needs a value";
+      return std::nullopt;
+    }
+    return args[++i];
+  };
+
+  for (; i < args.size(); ++i) {
+    std::string word = args[i];
+    if (word.empty() || word[0] != '-') break;  // the command starts here
+    std::optional<std::string> inlineValue;
+    if (word.starts_with("--")) {
+      if (const auto equals = word.find('='); equals != std::string::npos) {
+        inlineValue = word.substr(equals + 1);
+        word.resize(equals);
+      }
+    }
+    const bool takesValue =
+        word == "--link" || word == "--i2c-address" || word == "--host" || word == "--port" || word == "--save-log" ||
+        word == "-c";
+    if (!takesValue && inlineValue) {
+      error = word + " takes no value";
+      return outcome;
+    }
+
+    if (word == "-h" || word == "--help") {
+      options.help = true;
+    } else if (word == "--simulate") {
+      options.simulate = true;
+    } else if (word == "--names") {
+      options.names = true;
+    } else if (!takesValue) {
+      error = "unknown option " + word;
+      return outcome;
+    } else {
+      const auto value = valueOf(word, inlineValue);
+      if (!value) return outcome;
+      if (word == "--link") {
+        if (EqualsIgnoringCase(*value, "i2c")) {
+          options.link = LinkKind::I2c;
+        } else if (EqualsIgnoringCase(*value, "spi")) {
+          options.link = LinkKind::Spi;
+        } else if (EqualsIgnoringCase(*value, "ethernet")) {
+          options.link = LinkKind::Ethernet;
+        } else {
+          error = "--link must be i2c, spi or ethernet, not \"" + *value + "\"";
+          return outcome;
+        }
+      } else if (word == "--i2c-address") {
+        // A 7-bit device address: the bus shifts it left by one to make room for the
+        // read/write bit, so anything above 7F cannot be reached.
+        const auto address = ParseHex16(*value);
+        if (!address || *address > 0x7F) {
+          error = "--i2c-address must be a hexadecimal 7-bit address (0 to 7F), not \"" + *value + "\"";
+          return outcome;
+        }
+        options.i2cAddress = *address;
+      } else if (word == "--host") {
+        in_addr parsed{};
+        if (inet_pton(AF_INET, value->c_str(), &parsed) != 1) {
+          error = "--host must be a dotted IPv4 address, not \"" + *value + "\"";
+          return outcome;
+        }
+        options.host = *value;
+      } else if (word == "--port") {
+        const auto port = parseDecimal(*value, 65535);
+        if (!port) {
+          error = "--port must be a whole number from 0 to 65535, not \"" + *value + "\"";
+          return outcome;
+        }
+        options.port = *port;
+      } else if (word == "--save-log") {
+        if (value->empty()) {
+          error = "--save-log needs a file name";
+          return outcome;
+        }
+        options.saveLog = *value;
+      } else {  // -c
+        const auto words = SplitCommandText(*value, error);
+        if (!words) return outcome;
+        const auto command = parseCommand(*words, error);
+        if (!command) return outcome;
+        firstCommands.push_back(*command);
+      }
+    }
+  }
+
+  options.commands = std::move(firstCommands);
+  if (i < args.size()) {
+    const auto command = parseCommand(args.subspan(i), error);
+    if (!command) return outcome;
+    options.commands.push_back(*command);
+  }
+
+  if (options.help) {
+    outcome.options = std::move(options);
+    return outcome;
+  }
+  if (options.names && !options.saveLog) {
+    error = "--names goes with --save-log";
+    return outcome;
+  }
+  if (options.commands.empty()) {
+    error = "no command given";
+    return outcome;
+  }
+  outcome.options = std::move(options);
+  return outcome;
+}
+
+std::string UsageText() {
+  return R"(Usage: tonvisor-cli [OPTIONS] COMMAND [ARG...]
+       tonvisor-cli [OPTIONS] -c "COMMAND ARG..." [-c "COMMAND ARG..." ...]
+
+Reads and writes the registers of a KRVL7300 codec over I2C or SPI through the USB bridge,
+or through a register board on the network.
+
+Options:
+  --link i2c|spi|ethernet    the link to the chip (default i2c)
+  --i2c-address HEX          the codec's 7-bit I2C device address (default A)
+  --host IPV4                the board's address (ethernet; required)
+  --port N                   the board's TCP port (ethernet; default 30)
+  --simulate                 talk to a simulated chip instead of the USB bridge
+  --save-log FILE            after the commands, save the write log as a script
+  --names                    save register writes with names instead of addresses
+  -c "COMMAND ARG..."        a command; give -c several times to run several in order
+  -h, --help                 show this help
+
+Commands:
+  read REG                   print the register's value as 0xNNNN
+  write REG VALUE            write a register
+  modify REG KEEPMASK VALUE  read-modify-write: the bits set in KEEPMASK keep their value
+  run SCRIPT                 run a script file (comment and write lines)
+  op NAME [ARG...]           run a codec operation by name, with decimal arguments
+  dump                       read every named register; print name, address and value
+
+REG is a register name (CHIP_ANA_CTRL_REG) or a hexadecimal address (0x24 or 24); VALUE
+and KEEPMASK are hexadecimal, with or without 0x.
+
+Commands run in order and stop at the first one that fails; --save-log saves the log
+all the same. Messages from the chip link go to standard error.
+Exit status: 0 every command succeeded, 1 the connection, a command or the log file
+failed, 2 the command line was wrong (nothing was done).
+)";
+}
+
+}  // namespace tonvisor::cli

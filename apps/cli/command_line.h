@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvisor::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // an access, the connection or a file failed
+inline constexpr int kExitUsage = 2;    // the command line was wrong; nothing was done
+
+enum class LinkKind { I2c, Spi, Ethernet };
+
+// One command, checked and with its numbers already read.
+struct Command {
+  enum class Kind { Read, Write, Modify, Run, Op, Dump };
+  Kind kind = Kind::Read;
+  std::string text;  // the command as the user gave it, for messages
+  std::uint16_t address = 0;
+  std::uint16_t keepMask = 0;
+  std::uint16_t value = 0;
+  std::string path;                    // run: the script
+  std::string operation;               // op: the operation's name
+  std::vector<std::string> arguments;  // op: its decimal arguments, as given
+};
+
+struct Options {
+  LinkKind link = LinkKind::I2c;
+  std::uint16_t i2cAddress = 0x0A;
+  std::optional<std::string> host;  // missing is told at connect time, as the panel does
+  std::uint32_t port = 30;
+  bool simulate = false;
+  std::optional<std::string> saveLog;
+  bool names = false;
+  bool help = false;
+  std::vector<Command> commands;
+};
+
+struct ParseOutcome {
+  std::optional<Options> options;  // nothing: a usage error, told in error
+  std::string error;
+};
+
+// Reads the arguments that follow the program name. Options come first; the first word that
+// is not an option starts a command that takes every word after it (so "op
+// ConfigureDacVolume -0.5017" keeps its negative argument). Commands given with -c run first,
+// in their order, then that one.
+ParseOutcome ParseCommandLine(std::span<const std::string> args);
+
+// Splits the text of a -c command at blanks; single or double quotes keep blanks inside one
+// word. Nothing (with the reason in error) for an unterminated quote.
+std::optional<std::vector<std::string>> SplitCommandText(std::string_view text, std::string& error);
+
+// A hexadecimal 16-bit number, with or without 0x/0X, and nothing else.
+std::optional<std::uint16_t> ParseHex16(std::string_view text);
+// A register-map name (exact) or a hexadecimal address.
+std::optional<std::uint16_t> ParseRegister(std::string_view text);
+
+std::string UsageText();
+
+}  // namespace tonvisor::cli
