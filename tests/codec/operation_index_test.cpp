@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "codec/codec_fixture.h"
+#include "codec/operation_index.h"
+#include "support/recording_bridge.h"
+
+namespace tonvisor {
+namespace {
+
+using testing::CodecOnChip;
+using testing::RecordingBridge;
+using testing::RecordingMessenger;
+using Args = std::vector<std::string>;
+
+struct ByName : CodecOnChip {
+  std::optional<Status> call(std::string_view name, const Args& arguments) {
+    error.clear();
+    return CallOperationByName(codec, name, arguments, error);
+  }
+  std::string error;
+};
+
+TEST_F(ByName, EveryOperationTheBoardsUseIsListedAndCallable) {
+  const std::set<std::string> expected = {
+      "ConfigureSysMclk", "ConfigureSampleRate", "InitializePllPower", "ConfigureI2sMasterSlave", "WriteDacMute",
+      "ConfigureDapSelect", "ConfigureI2sDout", "ConfigureDacOut", "SelectHpInput", "ConfigureI2s0SclkFreq",
+      "ConfigureI2s0SclkInv", "ConfigureI2s0LrAlign", "ConfigureI2s0Mode", "ConfigureI2s0LrPol", "ConfigureI2s0DLen",
+      "ConfigureAdcInput", "WriteAdcMute", "WriteAdcZcd", "WriteAdcLeftVolume", "WriteAdcRightVolume", "WriteMicGain",
+      "WriteHpLeftVolume", "WriteHpRightVolume", "WriteHpZcd", "WriteLineOutMute", "ConfigureSysMclkDiv2",
+      "ConfigureMicBias", "WriteDapMixerEnable", "WriteDapMixerVolume", "WriteDapMainVolume", "WriteSurroundWidth",
+      "WriteSurroundEnable", "WriteBassEnhanceEnable", "WriteBassCutoff", "WriteBassHpfCutoff", "WriteBassMult",
+      "WriteBassHpfBypass", "WriteBassLevel", "WriteBassLrLevel", "SelectEqMode", "WriteNumPeqFilters",
+      "WriteGeq0Volume", "WriteGeq1Volume", "WriteGeq2Volume", "WriteGeq3Volume", "WriteGeq4Volume", "WriteToneBass",
+      "WriteToneTreble", "WriteAvcEnable", "WriteAvcAttackRate", "WriteAvcMaxGain", "WriteAvcDecayRate",
+      "WriteAvcLbiResponse", "WriteAvcThreshold", "WriteDapMixerInput", "ConfigureDacVolume", "ConfigurePllDivisor",
+      "RampHpVolume", "WriteHpMute", "WriteDapEnable", "WriteGeqVolume", "LoadPeqPreset"};
+  std::set<std::string> listed;
+  for (const OperationInfo& op : ListOperations()) {
+    EXPECT_TRUE(listed.insert(std::string(op.name)).second) << "listed twice: " << op.name;
+    // Every listed operation runs with arguments written the way its listing says.
+    Args arguments;
+    for (std::size_t at = 0; at <= op.arguments.size();) {
+      const std::size_t blank = std::min(op.arguments.find(' ', at), op.arguments.size());
+      if (blank > at) arguments.push_back(op.arguments.substr(at, blank - at) == "NAME" ? "Flat" : "1");
+      at = blank + 1;
+    }
+    EXPECT_EQ(call(op.name, arguments), status::kOk) << op.name << ": " << error;
+  }
+  EXPECT_EQ(listed, expected);
+}
+
+TEST_F(ByName, ArgumentsReachTheChip) {
+  chip.write(0x0104, 0x0000);
+  EXPECT_EQ(call("WriteBassMult", {"3"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0104), 0xC000);
+  EXPECT_EQ(call("ConfigureDacVolume", {"-0.5017"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0010), 0x3D3D);
+  EXPECT_EQ(call("ConfigurePllDivisor", {"8", "+786"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0032), 0x4312);
+  EXPECT_EQ(call("WriteGeqVolume", {"3", "-1"}), status::kOk);  // -1 fills the 7-bit field
+  EXPECT_EQ(chip.read(0x011C), 0x007F);
+  EXPECT_EQ(call("WriteDapMixerVolume", {"2147483647"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0122), 0xFFFF);
+  EXPECT_EQ(call("LoadPeqPreset", {"aCoUsTiC"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0102), 0x0006);
+}
+
+TEST(ByNameOnAFailingLink, ReturnsTheOperationsStatus) {
+  RecordingBridge bridge;
+  RecordingMessenger messages;
+  DeviceLink link{bridge, messages};
+  CodecOperations codec{link};
+  std::string error;
+  bridge.setResult("i2c.write", 1);
+  const Args one = {"1"};
+  EXPECT_EQ(CallOperationByName(codec, "WriteDapMainVolume", one, error), status::kI2cWriteFailed);
+  bridge.setResult("i2c.read", 1);
+  EXPECT_EQ(CallOperationByName(codec, "WriteAdcMute", one, error), status::kI2cReadFailed);
+  EXPECT_EQ(CallOperationByName(codec, "WriteHpMute", one, error), status::kOk);  // reports nothing
+}
+
+TEST_F(ByName, RefusesWhatItCannotRunAndTouchesNothing) {
+  const std::pair<std::pair<const char*, Args>, const char*> refused[] = {
+      {{"Nope", {}}, "unknown operation \"Nope\""},
+      {{"writebassmult", {"1"}}, "unknown operation \"writebassmult\" (did you mean \"WriteBassMult\"?)"},
+      {{"WriteBassMult", {}}, "WriteBassMult takes 1 argument (VALUE), got 0"},
+      {{"WriteBassMult", {"1", "2"}}, "WriteBassMult takes 1 argument (VALUE), got 2"},
+      {{"ConfigurePllDivisor", {"8"}}, "ConfigurePllDivisor takes 2 arguments (INTEGER FRACTION), got 1"},
+      {{"WriteBassMult", {"12x"}}, "WriteBassMult: \"12x\" is not a decimal integer"},
+      {{"WriteBassMult", {"0x10"}}, "WriteBassMult: \"0x10\" is not a decimal integer"},
+      {{"WriteBassMult", {" 1"}}, "WriteBassMult: \" 1\" is not a decimal integer"},
+      {{"WriteBassMult", {""}}, "WriteBassMult: \"\" is not a decimal integer"},
+      {{"WriteBassMult", {"1.5"}}, "WriteBassMult: \"1.5\" is not a decimal integer"},
+      {{"WriteBassMult", {"+-1"}}, "WriteBassMult: \"+-1\" is not a decimal integer"},
+      {{"WriteBassMult", {"2147483648"}}, "WriteBassMult: 2147483648 is out of range (-2147483648 to 2147483647)"},
+      {{"ConfigurePllDivisor", {"1", "-99999999999999999999"}},
+       "ConfigurePllDivisor: -99999999999999999999 is out of range (-2147483648 to 2147483647)"},
+      {{"ConfigureDacVolume", {"-0.5dB"}}, "ConfigureDacVolume: \"-0.5dB\" is not a decimal number"},
+      {{"ConfigureDacVolume", {"nan"}}, "ConfigureDacVolume: \"nan\" is not a decimal number"},
+      {{"ConfigureDacVolume", {"-inf"}}, "ConfigureDacVolume: \"-inf\" is not a decimal number"},
+      {{"ConfigureDacVolume", {"1e999"}}, "ConfigureDacVolume: 1e999 is out of range"},
+      {{"ConfigureDacVolume", {"-1e300"}}, "ConfigureDacVolume: -1e300 dB is far outside the DAC's range"},
+      {{"WriteGeqVolume", {"5", "1"}}, "WriteGeqVolume: band 5 does not exist (0 to 4)"},
+      {{"WriteGeqVolume", {"0", "x"}}, "WriteGeqVolume: \"x\" is not a decimal integer"},
+      {{"LoadPeqPreset", {"Jazz"}}, "LoadPeqPreset: unknown preset \"Jazz\" (Flat, Rock, Classical, Dance or Acoustic)"},
+  };
+  const std::uint64_t writes = chip.writeCount();
+  for (const auto& [request, message] : refused) {
+    EXPECT_FALSE(call(request.first, request.second)) << request.first;
+    EXPECT_EQ(error, message);
+  }
+  EXPECT_EQ(chip.writeCount(), writes);
+  EXPECT_EQ(link.writeLog().count(), 0u);
+}
+
+}  // namespace
+}  // namespace tonvisor
