@@ -60,15 +60,26 @@ class CodecOperations {
   Status WriteMicGain(int a);
   Status ConfigureMicBias(int a);
   // DAC, headphone and line out
+  // Bit 0 of a mutes (1) or unmutes (0) both channels together, as InitializePllPower
+  // switches both PLL power bits from bit 0 of its argument.
   Status WriteDacMute(int a);
+  // No read, no clamping; a level without a code (see DacVolumeCode) is refused with
+  // kInvalidArgument and nothing is logged.
   Status ConfigureDacVolume(double dB);
   Status WriteHpLeftVolume(int a);
   Status WriteHpRightVolume(int a);
   Status WriteHpZcd(int a);
   Status WriteLineOutMute(int a);
+  // Steps both headphone channels one code at a time from the left channel's present code to
+  // the low byte of target; the steps stay out of an I2C write log. Does nothing when the
+  // present code cannot be read (SPI, or a failed read).
   void RampHpVolume(int target);
+  // 1 (as 16 bits) saves the volume, ramps to the quietest code and sets the mute; anything
+  // else clears the mute (bit 0 of flag) and ramps back to the saved volume.
   void WriteHpMute(int flag);
   // Audio processor
+  // Mutes the DAC, switches the processor (only if the mute went through) and always unmutes;
+  // returns the first failure of the three, 0 when all went through.
   Status WriteDapEnable(int enable);
   Status WriteDapMixerEnable(int a);
   Status WriteDapMixerVolume(int a);
