@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs the script-reader fuzzer for a while and fails on any crash, leak or sanitizer report.
+#   ./scripts/run-fuzz.sh BUILD_DIR SECONDS
+# BUILD_DIR must hold a clang build with -DTONVISOR_FUZZ=ON (the Makefile's fuzz target makes
+# one). The corpus grows in BUILD_DIR/fuzz/corpus between runs; a failing input is kept in
+# BUILD_DIR/fuzz/artifacts.
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 BUILD_DIR SECONDS" >&2
+  exit 2
+fi
+build=$1
+seconds=$2
+case $seconds in
+  ''|*[!0-9]*) echo "$0: SECONDS must be a whole number, not '$seconds'" >&2; exit 2 ;;
+esac
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+fuzzer=$build/tests/fuzz/fuzz_script_reader
+if [ ! -x "$fuzzer" ]; then
+  echo "$0: $fuzzer is missing; build the target fuzz_script_reader with -DTONVISOR_FUZZ=ON first" >&2
+  exit 2
+fi
+
+work=$build/fuzz
+corpus=$work/corpus
+seeds=$work/seeds
+artifacts=$work/artifacts
+mkdir -p "$corpus" "$seeds" "$artifacts"
+
+# Seeds: the example scripts, if any, and a few scripts that touch each rule of the reader.
+if [ -d "$root/examples" ]; then
+  find "$root/examples" -maxdepth 2 -type f -size -64k -exec cp {} "$seeds/" \;
+fi
+printf '   \n\n# Configure DAC Volume\n\nWrite   0x0010    0x3D3D\n' > "$seeds/address-form.txt"
+printf 'Write   \tCHIP_ANA_HP_CTRL_REG                    \t0x1818\n' > "$seeds/name-form.txt"
+printf '# saved on Windows\r\nWrite 0x0024 0x0001\r\nwrite CHIP_ANA_CTRL_REG 1818\r\n' > "$seeds/crlf.txt"
+printf 'Write 0X0022 0x1\n Write 0x0022 0x1\nWRITE 0x22 1\nWrite 0x22 # note\nWrite\nWrite 0x zz\n' > "$seeds/odd-lines.txt"
+head -c 600 /dev/zero | tr '\0' 'x' > "$seeds/long-line.txt"
+printf 'Write 0x0024 0x0042\n#no line end' >> "$seeds/long-line.txt"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+echo "Fuzzing the script reader for $seconds s (corpus: $corpus)"
+# libFuzzer exits non-zero on a crash, a leak, a sanitizer report or a time-out of one input.
+"$fuzzer" "$corpus" "$seeds" \
+  -max_total_time="$seconds" \
+  -max_len=8192 \
+  -timeout=10 \
+  -rss_limit_mb=2048 \
+  -artifact_prefix="$artifacts/" \
+  -print_final_stats=1
+echo "No crash, leak or sanitizer report in $seconds s."
