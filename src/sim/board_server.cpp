@@ -23,10 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After its last reply a connection is half-closed and kept until the client closes, so that
-// the client, not the board, holds the closed connection's TIME_WAIT, and so that stray
-// bytes from the client never turn the close into a reset that eats the reply. This bounds
-// how long the board waits for that.
+// After its last reply a connection is half-closed (the client sees the end at once) and kept
+// until the client closes too: closing a socket with unread bytes sends a reset, which can
+// destroy a reply the client has not read yet, so stray bytes after a request are read and
+// dropped first. This bounds how long the board waits for the client's close.
 constexpr std::chrono::milliseconds kLingerLimit{1000};
 
 // When accept() fails for want of descriptors or memory, the listener rests this long
