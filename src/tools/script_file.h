@@ -21,7 +21,9 @@ std::string RenderLogEntry(const WriteLog::Entry& entry, WriteForm form);
 // The rendered text of every log entry, parallel to the log (what Save Script writes).
 class RenderedLines {
  public:
-  // Renders entries [from, log.count()) into their texts.
+  // Renders entries [from, log.count()) into their texts. Entries below from that the table
+  // does not hold yet are rendered too, and texts beyond the count (an emptied log) dropped,
+  // so the table always holds exactly one text per entry.
   void render(const WriteLog& log, std::size_t from, WriteForm form);
   void clear() { m_lines.clear(); }
   std::size_t size() const { return m_lines.size(); }
