@@ -23,10 +23,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After its last reply a connection is half-closed (the client sees the end at once) and kept
-// until the client closes too: closing a socket with unread bytes sends a reset, which can
-// destroy a reply the client has not read yet, so stray bytes after a request are read and
-// dropped first. This bounds how long the board waits for the client's close.
+// A connection is closed as soon as its last reply is out, unless the client sent more than
+// its request: closing a socket with unread bytes sends a reset, which can destroy a reply
+// the client has not read yet. Such a connection is half-closed instead (the client sees the
+// end at once) and its stray bytes are read and dropped until the client closes too, for at
+// most this long.
 constexpr std::chrono::milliseconds kLingerLimit{1000};
 
 // When accept() fails for want of descriptors or memory, the listener rests this long
@@ -172,6 +173,8 @@ void BoardServer::flush(Connection& connection) {
     }
   }
   if (connection.lastReply) {
+    std::uint8_t peek = 0;
+    if (::recv(connection.fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) <= 0) return connection.close();
     ::shutdown(connection.fd, SHUT_WR);
     connection.stage = Connection::Stage::Linger;
     connection.deadline = Clock::now() + std::min(m_options.timeout, kLingerLimit);
