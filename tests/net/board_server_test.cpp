@@ -62,10 +62,12 @@ TEST(BoardServer, RefusesAWrongMagicOrAnUnknownCommandWithItsCodeAndCloses) {
   BoardServer board(chip, options);
   ASSERT_FALSE(board.start());
 
-  // The address and value that follow must not be taken as a write.
+  // The address and value that follow must not be taken as a write, nor turn the close into
+  // a reset (which makes some clients throw away the code before they read it).
   auto r = Exchange(board.port(), {0x46, 0x50, 0x47, 0x42, 0x00, 0x00, 0x1F, 0x40, 0x00, 0x24, 0xAB, 0xCD});
   EXPECT_EQ(Hex(r.bytes), "00 00 00 01");
   EXPECT_TRUE(r.closed);
+  EXPECT_FALSE(r.reset);
   r = Exchange(board.port(), {0x46, 0x50, 0x47, 0x41, 0x00, 0x00, 0x1F, 0x42, 0x00, 0x24});
   EXPECT_EQ(Hex(r.bytes), "00 00 00 02");
   EXPECT_TRUE(r.closed);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -64,6 +65,7 @@ inline bool SendBytes(int fd, const Bytes& bytes) {
 struct ReadResult {
   Bytes bytes;
   bool closed = false;  // the peer closed (or reset) the connection within the time
+  bool reset = false;   // it was a reset, not an orderly close
 };
 
 // Reads until the peer closes, `limit` bytes came, or the time passes.
@@ -79,6 +81,7 @@ inline ReadResult ReadUntilClosed(int fd, Millis timeout, std::size_t limit = 40
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n <= 0) {
       result.closed = true;
+      result.reset = n < 0 && errno == ECONNRESET;
       break;
     }
     result.bytes.insert(result.bytes.end(), buffer, buffer + n);
