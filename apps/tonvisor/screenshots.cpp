@@ -1,0 +1,136 @@
+#include "screenshots.h"
+
+#include <iostream>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QThread>
+
+#include "panel/about_dialog.h"
+#include "panel/initialization_page.h"
+#include "panel/main_sheet.h"
+#include "tools/pages/direct_register_page.h"
+
+namespace tonvisor {
+
+namespace {
+
+// Lets the windows lay out and paint before a picture is taken.
+void settle() {
+  for (int i = 0; i < 5; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+}
+
+template <typename W>
+W* named(QWidget* root, const QString& name) {
+  for (W* widget : root->findChildren<W*>()) {
+    if (widget->accessibleName() == name) return widget;
+  }
+  std::cerr << "screenshots: no control named " << name.toStdString() << '\n';
+  return nullptr;
+}
+
+void press(QWidget* widget, Qt::Key key) {
+  QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+  QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &down);
+  QApplication::sendEvent(widget, &up);
+}
+
+// Chooses an item the way the keyboard does, so the page hears of the choice.
+void choose(QComboBox* list, const QString& item) {
+  if (!list) return;
+  const int index = list->findText(item);
+  press(list, Qt::Key_Home);
+  for (int i = 0; i < index; ++i) press(list, Qt::Key_Down);
+}
+
+void type(QLineEdit* box, const QString& text) {
+  if (box) box->setText(text);
+}
+
+void click(QAbstractButton* button) {
+  if (button) button->click();
+}
+
+bool save(QWidget* widget, const QDir& dir, const QString& name) {
+  settle();
+  const QString path = dir.filePath(name);
+  if (!widget->grab().save(path)) {
+    std::cerr << "screenshots: could not save " << path.toStdString() << '\n';
+    return false;
+  }
+  std::cout << path.toStdString() << '\n';
+  return true;
+}
+
+}  // namespace
+
+bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
+  QDir dir(dirPath);
+  if (!dir.mkpath(QStringLiteral("."))) {
+    std::cerr << "screenshots: cannot create " << dirPath.toStdString() << '\n';
+    return false;
+  }
+  sheet.show();
+  settle();
+  bool saved = true;
+
+  // Initialization: connect over I2C, run the init script, program the clocks.
+  QTabWidget* tabs = sheet.tabs();
+  tabs->setCurrentWidget(sheet.initializationPage());
+  click(named<QAbstractButton>(&sheet, QStringLiteral("Connect")));
+  click(named<QAbstractButton>(&sheet, QStringLiteral("Chip Initialize")));
+  click(named<QAbstractButton>(&sheet, QStringLiteral("Config Clock")));
+  saved &= save(&sheet, dir, QStringLiteral("initialization.png"));
+
+  // The same page with the Ethernet link chosen, its address and port shown.
+  auto* connectionType = named<QComboBox>(&sheet, QStringLiteral("Connection Type"));
+  choose(connectionType, QStringLiteral("Ethernet"));
+  type(named<QLineEdit>(&sheet, QStringLiteral("Ethernet Address")), QStringLiteral("192.168.1.20"));
+  saved &= save(&sheet, dir, QStringLiteral("initialization-ethernet.png"));
+  choose(connectionType, QStringLiteral("I2C"));
+
+  // Direct Register RW: three registers written, the same three read back.
+  DirectRegisterPage* registers = sheet.directRegisterPage();
+  tabs->setCurrentWidget(registers);
+  registers->sheet()->setCurrentIndex(0);
+  settle();
+  named<QSpinBox>(registers, QStringLiteral("Register Write Rows"))->setValue(3);
+  named<QSpinBox>(registers, QStringLiteral("Register Read Rows"))->setValue(3);
+  const QString rows[3][2] = {{"0022", "1818"}, {"0010", "3C3C"}, {"0024", "0122"}};
+  for (int r = 0; r < 3; ++r) {
+    type(named<QLineEdit>(registers, QStringLiteral("Write Register Addr %1").arg(r + 1)), rows[r][0]);
+    type(named<QLineEdit>(registers, QStringLiteral("Write Register Value %1").arg(r + 1)), rows[r][1]);
+    type(named<QLineEdit>(registers, QStringLiteral("Read Register Addr %1").arg(r + 1)), rows[r][0]);
+  }
+  QWidget* writeSide = registers->findChild<QWidget*>(QStringLiteral("Register Write"));
+  QWidget* readSide = registers->findChild<QWidget*>(QStringLiteral("Register Read"));
+  click(named<QAbstractButton>(writeSide, QStringLiteral("Write")));
+  click(named<QAbstractButton>(readSide, QStringLiteral("Read")));
+  saved &= save(&sheet, dir, QStringLiteral("direct-register-rw.png"));
+
+  // Register Write Monitor, by address and by name.
+  registers->sheet()->setCurrentIndex(1);
+  saved &= save(&sheet, dir, QStringLiteral("register-write-monitor.png"));
+  auto* mode = named<QComboBox>(registers, QStringLiteral("Display Mode"));
+  if (mode) mode->setCurrentText(QStringLiteral("Show Reg Name"));
+  saved &= save(&sheet, dir, QStringLiteral("register-write-monitor-names.png"));
+
+  AboutDialog about(&sheet);
+  about.show();
+  saved &= save(&about, dir, QStringLiteral("about.png"));
+  about.close();
+  sheet.close();
+  return saved;
+}
+
+}  // namespace tonvisor

@@ -1,0 +1,318 @@
+#include "panel/initialization_page.h"
+
+#include <optional>
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "panel/ipv4_address_edit.h"
+#include "panel/pll_divisor.h"
+#include "tools/pages/busy_cursor.h"
+#include "tools/pages/hex_text.h"
+#include "tools/pages/script_progress.h"
+#include "tools/pages/widget_owner.h"
+
+namespace tonvisor {
+
+namespace {
+
+constexpr const char* kI2c = "I2C";
+constexpr const char* kSpi = "SPI";
+constexpr const char* kEthernet = "Ethernet";
+constexpr const char* kConnectionTypes[] = {kI2c, kSpi, kEthernet};
+
+struct ClockSource {
+  const char* text;
+  int code;  // CHIP_CLK_CTRL_REG SYS_MCLK field
+};
+constexpr ClockSource kClockSources[] = {{"256xFs", 0}, {"384xFs", 1}, {"512xFs", 2}, {"PLL", 3}};
+constexpr int kPllSource = 3;
+
+struct SampleRate {
+  const char* text;
+  int code;  // CHIP_CLK_CTRL_REG rate field
+  double hz;
+};
+constexpr SampleRate kSampleRates[] = {
+    {"32 kHz", 0, 32000.0}, {"44.1 kHz", 1, 44100.0}, {"48 kHz", 2, 48000.0}, {"96 kHz", 3, 96000.0}};
+constexpr int kRate44k1 = 1;
+
+constexpr const char* kSlave = "Slave";
+constexpr const char* kMaster = "Master";
+
+// Bus-B pins that tell the board which side drives the I2S clocks.
+constexpr int kI2sRolePin0 = 0;
+constexpr int kI2sRolePin1 = 1;
+
+constexpr std::uint32_t kMaxPort = 65535;
+
+const QString kSpiNote =
+    QStringLiteral("This software allows use of SPI only for direct register write and to run scripts");
+
+// The row of a fixed list whose text is the item chosen (lists offer only their own items).
+template <typename Row, std::size_t N>
+const Row& chosen(const Row (&rows)[N], const QComboBox* list) {
+  const std::string text = list->currentText().toStdString();
+  for (const Row& row : rows) {
+    if (EqualsIgnoringCase(row.text, text)) return row;
+  }
+  return rows[0];
+}
+
+template <typename Row, std::size_t N>
+void fill(QComboBox* list, const Row (&rows)[N]) {
+  for (const Row& row : rows) list->addItem(QString::fromLatin1(row.text));
+}
+
+void fill(QComboBox* list, std::initializer_list<const char*> items) {
+  for (const char* item : items) list->addItem(QString::fromLatin1(item));
+}
+
+// A whole number from 0 to max, digits only (blanks around them allowed).
+std::optional<std::uint32_t> wholeNumber(const QString& text, std::uint32_t max) {
+  const QString digits = text.trimmed();
+  if (digits.isEmpty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (QChar c : digits) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
+    if (value > max) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+QLabel* stepLabel(const QString& text) {
+  auto* label = new QLabel(text);
+  QFont font = label->font();
+  font.setBold(true);
+  label->setFont(font);
+  return label;
+}
+
+}  // namespace
+
+InitializationPage::InitializationPage(const PanelContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context) {
+  setObjectName(QStringLiteral("InitializationPage"));
+  m_context.link.settings().connectionType = kI2c;
+
+  QGroupBox* interfaceGroup = createInterfaceGroup();
+  QGroupBox* clocksGroup = createClocksGroup();
+
+  m_connect = new QPushButton(tr("Connect"));
+  m_chipInitialize = new QPushButton(tr("Chip Initialize"));
+  m_configClock = new QPushButton(tr("Config Clock"));
+  for (QPushButton* button : {m_connect, m_chipInitialize, m_configClock}) {
+    button->setAccessibleName(button->text());
+    button->setAutoDefault(false);
+    button->setMinimumWidth(button->sizeHint().width() + 24);
+  }
+
+  auto* grid = new QGridLayout(this);
+  grid->setHorizontalSpacing(12);
+  grid->setVerticalSpacing(12);
+  grid->addWidget(stepLabel(tr("1.")), 0, 0, Qt::AlignTop);
+  grid->addWidget(interfaceGroup, 0, 1);
+  grid->addWidget(m_connect, 0, 2, Qt::AlignVCenter | Qt::AlignLeft);
+  grid->addWidget(stepLabel(tr("2.")), 1, 0, Qt::AlignVCenter);
+  grid->addWidget(m_chipInitialize, 1, 1, Qt::AlignLeft);
+  grid->addWidget(stepLabel(tr("3.")), 2, 0, Qt::AlignTop);
+  grid->addWidget(clocksGroup, 2, 1);
+  grid->addWidget(m_configClock, 3, 1, Qt::AlignLeft);
+  grid->setColumnStretch(1, 2);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(4, 1);
+
+  connect(m_connectionType, &QComboBox::activated, this, &InitializationPage::connectionTypeChosen);
+  connect(m_connect, &QPushButton::clicked, this, &InitializationPage::connectLink);
+  connect(m_chipInitialize, &QPushButton::clicked, this, &InitializationPage::initializeChip);
+  connect(m_configClock, &QPushButton::clicked, this, &InitializationPage::configureClocks);
+  connectionTypeChosen();
+}
+
+QGroupBox* InitializationPage::createInterfaceGroup() {
+  m_connectionType = new QComboBox;
+  for (const char* type : kConnectionTypes) m_connectionType->addItem(QString::fromLatin1(type));
+  m_i2cAddress = new QLineEdit(QStringLiteral("A"));
+  m_ethernetAddress = new Ipv4AddressEdit;
+  m_port = new QLineEdit(QString::number(m_context.link.settings().ethernetPort));
+  m_spiNote = new QLabel(kSpiNote);
+  m_spiNote->setWordWrap(true);
+
+  m_interfaceForm = new QFormLayout;
+  m_interfaceForm->addRow(tr("Connection Type"), m_connectionType);
+  m_interfaceForm->addRow(tr("I2C Address"), m_i2cAddress);
+  m_interfaceForm->addRow(tr("Ethernet Address"), m_ethernetAddress);
+  m_interfaceForm->addRow(tr("Port"), m_port);
+  m_interfaceForm->addRow(m_spiNote);
+  m_connectionType->setAccessibleName(tr("Connection Type"));
+  m_i2cAddress->setAccessibleName(tr("I2C Address"));
+  m_ethernetAddress->setAccessibleName(tr("Ethernet Address"));
+  m_port->setAccessibleName(tr("Port"));
+  m_spiNote->setAccessibleName(tr("SPI note"));
+
+  auto* group = new QGroupBox(tr("Interface"));
+  group->setLayout(m_interfaceForm);
+  return group;
+}
+
+QGroupBox* InitializationPage::createClocksGroup() {
+  m_sysMclk = new QComboBox;
+  fill(m_sysMclk, kClockSources);
+  m_sampleRate = new QComboBox;
+  fill(m_sampleRate, kSampleRates);
+  m_sampleRate->setCurrentText(QStringLiteral("48 kHz"));
+  m_extMclk = new QLineEdit(QStringLiteral("12.288"));
+  m_i2sClockRole = new QComboBox;
+  fill(m_i2sClockRole, {kSlave, kMaster});
+  m_i2sClockRole->setCurrentText(QString::fromLatin1(kMaster));
+
+  auto* form = new QFormLayout;
+  form->addRow(tr("SYS_MCLK"), m_sysMclk);
+  form->addRow(tr("System Sample Rate"), m_sampleRate);
+  form->addRow(tr("Ext MCLK Rate (MHz)"), m_extMclk);
+  form->addRow(tr("I2S Clock - Master/Slave"), m_i2sClockRole);
+  m_sysMclk->setAccessibleName(tr("SYS_MCLK"));
+  m_sampleRate->setAccessibleName(tr("System Sample Rate"));
+  m_extMclk->setAccessibleName(tr("Ext MCLK Rate (MHz)"));
+  m_i2sClockRole->setAccessibleName(tr("I2S Clock - Master/Slave"));
+
+  auto* group = new QGroupBox(tr("Clocks"));
+  group->setLayout(form);
+  return group;
+}
+
+void InitializationPage::tell(const QString& text) {
+  m_context.link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+}
+
+void InitializationPage::connectionTypeChosen() {
+  const std::string type = m_connectionType->currentText().toStdString();
+  m_context.link.settings().connectionType = type;
+  m_connect->setEnabled(true);
+
+  const bool i2c = EqualsIgnoringCase(type, kI2c);
+  const bool spi = EqualsIgnoringCase(type, kSpi);
+  const bool ethernet = EqualsIgnoringCase(type, kEthernet);
+  m_i2cAddress->setReadOnly(!i2c);
+  m_interfaceForm->setRowVisible(m_ethernetAddress, ethernet);
+  m_interfaceForm->setRowVisible(m_port, ethernet);
+  m_interfaceForm->setRowVisible(m_spiNote, spi);
+}
+
+void InitializationPage::connectLink() {
+  // Every press starts a new log, also one that then fails.
+  m_context.link.writeLog().clear();
+
+  const std::string& type = m_context.link.settings().connectionType;
+  bool connected = true;
+  if (EqualsIgnoringCase(type, kI2c)) {
+    connected = connectI2c();
+  } else if (EqualsIgnoringCase(type, kEthernet)) {
+    connected = connectEthernet();
+  } else if (EqualsIgnoringCase(type, kSpi)) {
+    connected = connectSpi();
+  }
+  if (connected) m_connect->setEnabled(false);
+}
+
+bool InitializationPage::connectI2c() {
+  const std::optional<unsigned long> address = ParseHexText(m_i2cAddress->text().toStdString());
+  if (!address) {
+    // A text without a single hexadecimal digit names no device; opening the channel with
+    // a made-up address would only look like success.
+    tell(tr("The I2C Address must be a hexadecimal number, such as A or 0x0A."));
+    return false;
+  }
+  BusyCursor busy;
+  if (m_context.link.i2c().I2cOpen(static_cast<std::uint16_t>(*address & 0xFFFFu)) != status::kOk) {
+    tell(QStringLiteral("I2C Initialization Error"));
+    return false;
+  }
+  return true;
+}
+
+bool InitializationPage::connectEthernet() {
+  LinkSettings& settings = m_context.link.settings();
+  const std::uint32_t address = m_ethernetAddress->address();
+  settings.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
+
+  const std::optional<std::uint32_t> port = wholeNumber(m_port->text(), kMaxPort);
+  if (!port) {
+    tell(tr("The Port must be a whole number from 0 to 65535."));
+    return false;
+  }
+  settings.ethernetPort = *port;
+
+  if (address == 0) {
+    tell(QStringLiteral(" Invalid IP Address "));
+    return false;
+  }
+  if (settings.ethernetPort == 0) {
+    tell(QStringLiteral(" Invalid Socket "));
+    return false;
+  }
+  // Nothing to open: every access makes its own connection to the board.
+  return true;
+}
+
+bool InitializationPage::connectSpi() {
+  BusyCursor busy;
+  if (m_context.link.spi().SpiOpen() != status::kOk) {
+    tell(QStringLiteral("SPI Initialization Error"));
+    return false;
+  }
+  return true;
+}
+
+void InitializationPage::initializeChip() {
+  // The script's messages have no owner window, as when the tool first brings a board up.
+  RunScriptWithProgress(m_context.link, m_context.initScriptPath, Owner::none(), this);
+  // Once per run, whether or not the script was there.
+  m_chipInitialize->setEnabled(false);
+}
+
+void InitializationPage::configureClocks() {
+  const ClockSource& source = chosen(kClockSources, m_sysMclk);
+  const SampleRate& rate = chosen(kSampleRates, m_sampleRate);
+  const bool slave = EqualsIgnoringCase(m_i2sClockRole->currentText().toStdString(), kSlave);
+  const int role = slave ? 0 : 1;
+
+  // The PLL divisor is worked out before anything is written: a clock that is no number
+  // must not leave the DAC muted halfway through.
+  std::optional<PllDivisor> pll;
+  if (source.code == kPllSource) {
+    const std::optional<float> clock = ParseFloatText(m_extMclk->text().toStdString());
+    if (clock) pll = ComputePllDivisor(*clock, rate.code == kRate44k1);
+    if (!pll) {
+      tell(tr("The Ext MCLK Rate (MHz) must be a positive number, such as 12.288."));
+      return;
+    }
+  }
+
+  BusyCursor busy;
+  CodecOperations& codec = m_context.codec;
+  codec.WriteDacMute(1);
+  if (pll) {
+    codec.InitializePllPower(1);
+    codec.ConfigureSysMclkDiv2(pll->halved ? 1 : 0);
+    codec.ConfigurePllDivisor(pll->integerPart, pll->fractionalPart);
+  }
+  codec.ConfigureSysMclk(source.code);
+  m_context.state.systemSampleRate = rate.hz;
+  codec.ConfigureSampleRate(rate.code);
+  if (EqualsIgnoringCase(m_context.link.settings().connectionType, kI2c)) {
+    BusBPins& pins = m_context.link.busB();
+    pins.BusBWritePin(kI2sRolePin0, slave ? 1 : 0);
+    pins.BusBWritePin(kI2sRolePin1, slave ? 0 : 1);
+  }
+  codec.ConfigureI2sMasterSlave(role);
+  codec.WriteDacMute(0);
+}
+
+}  // namespace tonvisor

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+
+#include "panel/panel_context.h"
+
+class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tonvisor {
+
+class Ipv4AddressEdit;
+
+// "Initialization": the three steps of bringing the chip up. 1. choose the link and Connect;
+// 2. Chip Initialize runs the init script (once per run); 3. choose the clocks and Config
+// Clock programs them, the DAC muted meanwhile.
+class InitializationPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit InitializationPage(const PanelContext& context, QWidget* parent = nullptr);
+
+ private slots:
+  void connectionTypeChosen();
+  void connectLink();
+  void initializeChip();
+  void configureClocks();
+
+ private:
+  QGroupBox* createInterfaceGroup();
+  QGroupBox* createClocksGroup();
+  // Connect's three links; each returns false after telling the user why it stopped.
+  bool connectI2c();
+  bool connectEthernet();
+  bool connectSpi();
+  void tell(const QString& text);
+
+  PanelContext m_context;
+
+  QComboBox* m_connectionType = nullptr;
+  QLineEdit* m_i2cAddress = nullptr;
+  Ipv4AddressEdit* m_ethernetAddress = nullptr;
+  QLineEdit* m_port = nullptr;
+  QLabel* m_spiNote = nullptr;
+  QFormLayout* m_interfaceForm = nullptr;
+  QPushButton* m_connect = nullptr;
+  QPushButton* m_chipInitialize = nullptr;
+  QComboBox* m_sysMclk = nullptr;
+  QComboBox* m_sampleRate = nullptr;
+  QLineEdit* m_extMclk = nullptr;
+  QComboBox* m_i2sClockRole = nullptr;
+  QPushButton* m_configClock = nullptr;
+};
+
+}  // namespace tonvisor

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+#include "panel/panel_context.h"
+
+class QDialogButtonBox;
+class QPushButton;
+class QTabWidget;
+
+namespace tonvisor {
+
+class DirectRegisterPage;
+class InitializationPage;
+
+// The main window: "KRVL7300 Control Software", one tab per chip block or tool, the version
+// button at the left of the OK and Cancel row. OK, Cancel and the close button end the
+// program; nothing is saved.
+class MainSheet : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The pages in their tab order. A page added later takes its place in this order whatever
+  // pages exist around it.
+  enum class Tab { Initialization, Routing, I2s, Inputs, Outputs, DigitalAudioProcessing, DirectRegisterAccess };
+
+  explicit MainSheet(const PanelContext& context, QWidget* parent = nullptr);
+
+  // Puts page at its tab's place, titled with the tab's text.
+  void addPage(Tab tab, QWidget* page);
+  static QString tabText(Tab tab);
+
+  QTabWidget* tabs() const { return m_tabs; }
+  QPushButton* versionButton() const { return m_versionButton; }
+  QDialogButtonBox* buttons() const { return m_buttons; }
+  InitializationPage* initializationPage() const { return m_initializationPage; }
+  DirectRegisterPage* directRegisterPage() const { return m_directRegisterPage; }
+
+ public slots:
+  void showAbout();
+
+ private:
+  QTabWidget* m_tabs = nullptr;
+  QList<Tab> m_tabOrder;  // the Tab of each tab shown, in tab order
+  QDialogButtonBox* m_buttons = nullptr;
+  QPushButton* m_versionButton = nullptr;
+  InitializationPage* m_initializationPage = nullptr;
+  DirectRegisterPage* m_directRegisterPage = nullptr;
+};
+
+}  // namespace tonvisor

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include "codec/codec_operations.h"
+#include "link/device_link.h"
+
+namespace tonvisor {
+
+class FileChooser;
+
+// The file Chip Initialize runs unless the program is told otherwise.
+inline constexpr const char* kDefaultInitScriptPath = "c:\\KRVL7300_CA1_Init_Script.txt";
+
+// State the pages share for the whole run and never save. Config Clock sets the sample rate;
+// the AVC page reads it.
+struct PanelState {
+  double systemSampleRate = 0.0;  // Hz; 0 until Config Clock has run
+};
+
+// What every page is built from: the one link and the operations on it, the shared state,
+// and how a page asks for a file. The program makes these once at start-up; a test makes
+// its own around a simulated or recording bridge.
+struct PanelContext {
+  DeviceLink& link;
+  CodecOperations& codec;
+  PanelState& state;
+  FileChooser& files;
+  QString initScriptPath = QString::fromLatin1(kDefaultInitScriptPath);
+};
+
+}  // namespace tonvisor

@@ -1,0 +1,226 @@
+#include "tools/pages/direct_register_rw_page.h"
+
+#include <optional>
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "tools/pages/busy_cursor.h"
+#include "tools/pages/hex_text.h"
+#include "tools/pages/widget_owner.h"
+
+namespace tonvisor {
+
+namespace {
+
+constexpr const char* kSeparator = "   \n";
+constexpr const char* kWriteComment = "# Write Register \n";
+constexpr const char* kWriteFailed = " Error Write Registers";
+constexpr const char* kReadFailed = " Error Read Registers";
+
+// Grid columns of one side: row-count spin, "0x", address, "0x", value.
+enum Column { kSpinColumn, kAddressPrefixColumn, kAddressColumn, kValuePrefixColumn, kValueColumn };
+
+std::uint16_t registerIn(const QLineEdit* box) { return RegisterFromHexText(box->text().toStdString()); }
+
+QString shown(std::optional<std::uint16_t> value) {
+  return value ? QString::fromStdString(FormatRegisterValue(*value)) : QString();
+}
+
+}  // namespace
+
+DirectRegisterRwPage::DirectRegisterRwPage(DeviceLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+  setObjectName(QStringLiteral("DirectRegisterRwPage"));
+
+  QGroupBox* writeSide = createSide(tr("Register Write"), tr("Write"), m_writeRows, m_writeRowSpin, true);
+  QGroupBox* readSide = createSide(tr("Register Read"), tr("Read"), m_readRows, m_readRowSpin, false);
+
+  m_writeButton = new QPushButton(tr("Write"));
+  m_writeSpiButton = new QPushButton(tr("WriteSPI"));
+  m_clearWriteButton = new QPushButton(tr("Clear"));
+  m_readButton = new QPushButton(tr("Read"));
+  m_clearReadButton = new QPushButton(tr("Clear"));
+  for (QPushButton* button : {m_writeButton, m_writeSpiButton, m_clearWriteButton, m_readButton, m_clearReadButton}) {
+    button->setAccessibleName(button->text());
+    button->setAutoDefault(false);
+  }
+
+  auto* writeButtons = new QHBoxLayout;
+  writeButtons->addWidget(m_writeButton);
+  writeButtons->addWidget(m_writeSpiButton);
+  writeButtons->addWidget(m_clearWriteButton);
+  writeButtons->addStretch();
+  static_cast<QVBoxLayout*>(writeSide->layout())->addLayout(writeButtons);
+
+  auto* readButtons = new QHBoxLayout;
+  readButtons->addWidget(m_readButton);
+  readButtons->addWidget(m_clearReadButton);
+  readButtons->addStretch();
+  static_cast<QVBoxLayout*>(readSide->layout())->addLayout(readButtons);
+
+  auto* sides = new QHBoxLayout;
+  sides->addWidget(writeSide);
+  sides->addWidget(readSide);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(sides);
+  layout->addStretch();
+
+  // Both spins start at 1 with the counts still 0 (row 1 only); from the first move on the
+  // count is the spin's position and the rows follow it.
+  connect(m_writeRowSpin, &QSpinBox::valueChanged, this, &DirectRegisterRwPage::setWriteRowCount);
+  connect(m_readRowSpin, &QSpinBox::valueChanged, this, &DirectRegisterRwPage::setReadRowCount);
+  connect(m_writeButton, &QPushButton::clicked, this, &DirectRegisterRwPage::writeRegisters);
+  connect(m_writeSpiButton, &QPushButton::clicked, this, &DirectRegisterRwPage::writeSpiRegister);
+  connect(m_clearWriteButton, &QPushButton::clicked, this, &DirectRegisterRwPage::clearWriteRows);
+  connect(m_readButton, &QPushButton::clicked, this, &DirectRegisterRwPage::readRegisters);
+  connect(m_clearReadButton, &QPushButton::clicked, this, &DirectRegisterRwPage::clearReadRows);
+}
+
+QGroupBox* DirectRegisterRwPage::createSide(const QString& title, const QString& rowNamePrefix, Rows& rows,
+                                            QSpinBox*& rowCount, bool valuesEditable) {
+  auto* side = new QGroupBox(title);
+  side->setObjectName(title);
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(6);
+
+  auto* addressCaption = new QLabel(tr("Register Addr"));
+  auto* valueCaption = new QLabel(tr("Register Value"));
+  grid->addWidget(addressCaption, 0, kAddressPrefixColumn, 1, 2);
+  grid->addWidget(valueCaption, 0, kValuePrefixColumn, 1, 2);
+
+  rowCount = new QSpinBox;
+  rowCount->setRange(1, kRows);
+  rowCount->setValue(1);
+  rowCount->setAccessibleName(tr("%1 Rows").arg(title));
+  rowCount->setToolTip(tr("Number of rows in use"));
+  grid->addWidget(rowCount, 1, kSpinColumn);
+
+  // Room for "0x0000" and a little more; addresses and values are four hexadecimal digits.
+  const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("0x00000")) + 16;
+  for (int r = 0; r < kRows; ++r) {
+    Row& row = rows[static_cast<std::size_t>(r)];
+    row.address = new QLineEdit;
+    row.value = new QLineEdit;
+    row.address->setAccessibleName(tr("%1 Register Addr %2").arg(rowNamePrefix).arg(r + 1));
+    row.value->setAccessibleName(tr("%1 Register Value %2").arg(rowNamePrefix).arg(r + 1));
+    row.value->setReadOnly(!valuesEditable);
+    for (QLineEdit* box : {row.address, row.value}) {
+      box->setMinimumWidth(boxWidth);
+      box->setMaximumWidth(boxWidth * 2);
+    }
+    const int gridRow = r + 1;
+    if (r == 0) {
+      auto* addressPrefix = new QLabel(QStringLiteral("0x"));
+      auto* valuePrefix = new QLabel(QStringLiteral("0x"));
+      addressPrefix->setBuddy(row.address);
+      valuePrefix->setBuddy(row.value);
+      grid->addWidget(addressPrefix, gridRow, kAddressPrefixColumn, Qt::AlignRight);
+      grid->addWidget(valuePrefix, gridRow, kValuePrefixColumn, Qt::AlignRight);
+    }
+    grid->addWidget(row.address, gridRow, kAddressColumn);
+    grid->addWidget(row.value, gridRow, kValueColumn);
+  }
+  grid->setColumnStretch(kAddressColumn, 1);
+  grid->setColumnStretch(kValueColumn, 1);
+  enableRows(rows, 1);
+
+  auto* layout = new QVBoxLayout(side);
+  layout->addLayout(grid);
+  layout->addStretch();
+  return side;
+}
+
+int DirectRegisterRwPage::rowsInUse(int count) { return count >= 2 && count <= kRows ? count : 1; }
+
+void DirectRegisterRwPage::enableRows(Rows& rows, int rowsInUse) {
+  for (int r = 1; r < kRows; ++r) {
+    const bool enabled = r < rowsInUse;
+    rows[static_cast<std::size_t>(r)].address->setEnabled(enabled);
+    rows[static_cast<std::size_t>(r)].value->setEnabled(enabled);
+  }
+}
+
+void DirectRegisterRwPage::setWriteRowCount(int rows) {
+  enableRows(m_writeRows, rowsInUse(rows));
+  m_writeRowCount = rows;
+}
+
+void DirectRegisterRwPage::setReadRowCount(int rows) {
+  enableRows(m_readRows, rowsInUse(rows));
+  m_readRowCount = rows;
+}
+
+void DirectRegisterRwPage::tell(const char* text) { m_link.messenger().show(text, kApplicationTitle, OwnerOf(this)); }
+
+void DirectRegisterRwPage::writeRegisters() {
+  std::array<std::uint16_t, kRows> addresses{};
+  std::array<std::uint16_t, kRows> values{};
+  for (std::size_t r = 0; r < kRows; ++r) {
+    addresses[r] = registerIn(m_writeRows[r].address);
+    values[r] = registerIn(m_writeRows[r].value);
+  }
+
+  BusyCursor busy;
+  WriteLog& log = m_link.writeLog();
+  log.appendComment(kSeparator);
+  log.appendComment(kWriteComment);
+  // Every row is attempted even after a failure; the one message speaks for the batch.
+  Status last = status::kOk;
+  const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
+  for (std::size_t r = 0; r < rows; ++r) last = m_link.WriteRegister(addresses[r], values[r]);
+  if (last != status::kOk) tell(kWriteFailed);
+}
+
+void DirectRegisterRwPage::writeSpiRegister() {
+  const std::uint16_t address = registerIn(m_writeRows[0].address);
+  const std::uint16_t value = registerIn(m_writeRows[0].value);
+  BusyCursor busy;
+  if (m_link.spi().SpiWriteRegister(address, value) != status::kOk) tell(kWriteFailed);
+}
+
+void DirectRegisterRwPage::clearWriteRows() {
+  m_writeRows[0].address->setText(QStringLiteral(" "));
+  m_writeRows[0].value->setText(QStringLiteral(" "));
+  for (std::size_t r = 1; r < kRows; ++r) {
+    m_writeRows[r].address->clear();
+    m_writeRows[r].value->clear();
+  }
+}
+
+void DirectRegisterRwPage::readRegisters() {
+  std::array<std::uint16_t, kRows> addresses{};
+  for (std::size_t r = 0; r < kRows; ++r) addresses[r] = registerIn(m_readRows[r].address);
+
+  // Only the I2C link reports a failed read as a status; over Ethernet the transport has
+  // already told the user, and SPI cannot read at all. A row whose read brought no value
+  // is left empty rather than showing a number the chip never sent.
+  const bool failuresAreReported = EqualsIgnoringCase(m_link.settings().connectionType, "I2C");
+  std::array<std::optional<std::uint16_t>, kRows> values{};
+  bool lastFailed = false;
+  const auto rows = static_cast<std::size_t>(rowsInUse(m_readRowCount));
+  {
+    BusyCursor busy;
+    for (std::size_t r = 0; r < rows; ++r) {
+      values[r] = m_link.ReadRegisterValue(addresses[r]);
+      lastFailed = failuresAreReported && !values[r];
+    }
+  }
+  for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown(values[r]));
+  if (lastFailed) tell(kReadFailed);
+  m_readRows[0].value->setText(shown(values[0]));
+}
+
+void DirectRegisterRwPage::clearReadRows() {
+  for (Row& row : m_readRows) {
+    row.address->clear();
+    row.value->clear();
+  }
+}
+
+}  // namespace tonvisor

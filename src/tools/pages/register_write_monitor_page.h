@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <QString>
+#include <QWidget>
+
+#include "link/device_link.h"
+#include "tools/script_file.h"
+
+class QComboBox;
+class QListWidget;
+class QPushButton;
+
+namespace tonvisor {
+
+class FileChooser;
+
+// "Register Write Monitor": the write log as a list, one line per entry in log order, write
+// lines by address or by register name; Save Script writes the lines as listed and Run
+// Script replays a file. The list follows the log while the page is visible and starts over
+// when Connect empties the log.
+class RegisterWriteMonitorPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  RegisterWriteMonitorPage(DeviceLink& link, FileChooser& files, QWidget* parent = nullptr);
+  ~RegisterWriteMonitorPage() override;
+
+  // The rendered text of every entry listed, parallel to the log (what Save Script writes).
+  const RenderedLines& renderedLines() const { return m_rendered; }
+  WriteForm writeForm() const { return m_form; }
+  const QString& scriptPath() const { return m_scriptPath; }
+
+ public slots:
+  // Lists the entries appended since the last refresh (or everything again after the log
+  // was emptied).
+  void appendNewLines();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private slots:
+  void displayModeChanged();
+  void saveScript();
+  void runScript();
+
+ private:
+  void rebuildLines();
+  void addRenderedItems(std::size_t from);
+  void scheduleRefresh();
+  void tell(const char* text);
+
+  DeviceLink& m_link;
+  FileChooser& m_files;
+  RenderedLines m_rendered;
+  WriteForm m_form = WriteForm::Address;
+  QString m_scriptPath;
+  std::size_t m_paintedCount = 0;
+  std::uint64_t m_generation = 0;
+  bool m_refreshPending = false;
+
+  QComboBox* m_displayMode = nullptr;
+  QListWidget* m_list = nullptr;
+  QPushButton* m_saveButton = nullptr;
+  QPushButton* m_runButton = nullptr;
+};
+
+}  // namespace tonvisor

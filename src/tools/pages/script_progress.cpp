@@ -1,0 +1,95 @@
+#include "tools/pages/script_progress.h"
+
+#include <algorithm>
+#include <climits>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+
+#include "tools/pages/file_chooser.h"
+
+namespace tonvisor {
+
+namespace {
+
+// Repaints are worth doing about once a frame; doing them after every line of a fast I2C run
+// would cost more than the run.
+constexpr qint64 kEventIntervalMs = 16;
+
+int clampToInt(std::size_t value) { return static_cast<int>(std::min<std::size_t>(value, INT_MAX)); }
+
+}  // namespace
+
+ScriptProgress::ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
+                               std::chrono::milliseconds showAfter)
+    : m_parent(parent), m_title(title), m_totalLines(totalLines), m_showAfter(showAfter) {
+  m_started.start();
+  m_sinceEvents.start();
+}
+
+ScriptProgress::~ScriptProgress() { delete m_dialog.data(); }
+
+bool ScriptProgress::lineDone(std::size_t linesDone) {
+  if (!m_dialog && m_started.elapsed() >= m_showAfter.count()) showDialog();
+  if (m_dialog) {
+    // A script can hold more lines than counted beforehand (a line longer than the reader's
+    // buffer is read in parts); the bar then stays full.
+    m_dialog->setMaximum(clampToInt(std::max(m_totalLines, linesDone)));
+    m_dialog->setValue(clampToInt(linesDone));
+    m_dialog->setLabelText(QObject::tr("%1\n%2 of %3 lines done")
+                               .arg(m_title)
+                               .arg(linesDone)
+                               .arg(std::max(m_totalLines, linesDone)));
+  }
+  keepAlive();
+  if (m_dialog && m_dialog->wasCanceled()) m_cancelled = true;
+  return !m_cancelled;
+}
+
+void ScriptProgress::showDialog() {
+  m_dialog = new QProgressDialog(m_parent);
+  m_dialog->setWindowTitle(QCoreApplication::applicationName());
+  m_dialog->setWindowModality(Qt::ApplicationModal);
+  m_dialog->setCancelButtonText(QObject::tr("Cancel"));
+  m_dialog->setAutoClose(false);
+  m_dialog->setAutoReset(false);
+  m_dialog->setMinimumDuration(0);
+  m_dialog->setRange(0, clampToInt(m_totalLines));
+  m_dialog->setMinimumWidth(360);
+  m_dialog->show();
+}
+
+void ScriptProgress::keepAlive() {
+  if (m_sinceEvents.elapsed() < kEventIntervalMs) return;
+  m_sinceEvents.restart();
+  // Until the modal dialog is up, clicks and keys wait in the queue: a second run or a
+  // Connect in the middle of this one must not start from inside it. Once it is up, it
+  // keeps input away from every other window itself, and its Cancel button must work.
+  QCoreApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+}
+
+std::size_t CountScriptLines(const QString& path) {
+  QFile file(path);
+  if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) return 0;
+  std::size_t lines = 0;
+  char last = '\n';
+  char buffer[64 * 1024];
+  for (qint64 got; (got = file.read(buffer, sizeof buffer)) > 0;) {
+    lines += static_cast<std::size_t>(std::count(buffer, buffer + got, '\n'));
+    last = buffer[got - 1];
+  }
+  if (last != '\n') ++lines;  // a last line without its line end still runs
+  return lines;
+}
+
+ScriptRunResult RunScriptWithProgress(DeviceLink& link, const QString& path, Owner owner, QWidget* parent) {
+  ScriptProgress progress(parent, QObject::tr("Running %1").arg(QFileInfo(path).fileName()), CountScriptLines(path));
+  ScriptRunOptions options;
+  options.owner = owner;
+  options.progress = [&progress](std::size_t linesDone) { return progress.lineDone(linesDone); };
+  return RunScriptFile(link, LocalPath(path), options);
+}
+
+}  // namespace tonvisor
