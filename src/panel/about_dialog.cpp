@@ -31,17 +31,20 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
   auto* texts = new QVBoxLayout;
+  texts->setSpacing(6);
   texts->addWidget(product);
   texts->addWidget(version);
   texts->addStretch();
 
   auto* top = new QHBoxLayout;
   top->addWidget(icon);
-  top->addSpacing(12);
+  top->addSpacing(16);
   top->addLayout(texts, 1);
+  top->addSpacing(24);
   top->addWidget(buttons, 0, Qt::AlignTop);
 
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(16, 16, 16, 16);
   layout->addLayout(top);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }

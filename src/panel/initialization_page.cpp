@@ -1,5 +1,6 @@
 #include "panel/initialization_page.h"
 
+#include <algorithm>
 #include <optional>
 
 #include <QComboBox>
@@ -103,6 +104,7 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
 
   QGroupBox* interfaceGroup = createInterfaceGroup();
   QGroupBox* clocksGroup = createClocksGroup();
+  alignCaptions({interfaceGroup, clocksGroup});
 
   m_connect = new QPushButton(tr("Connect"));
   m_chipInitialize = new QPushButton(tr("Chip Initialize"));
@@ -133,6 +135,21 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
   connect(m_chipInitialize, &QPushButton::clicked, this, &InitializationPage::initializeChip);
   connect(m_configClock, &QPushButton::clicked, this, &InitializationPage::configureClocks);
   connectionTypeChosen();
+}
+
+// The two groups' fields start at the same column, so the page reads as one form.
+void InitializationPage::alignCaptions(std::initializer_list<QGroupBox*> groups) {
+  QList<QLabel*> captions;
+  for (QGroupBox* group : groups) {
+    auto* form = qobject_cast<QFormLayout*>(group->layout());
+    for (int row = 0; form && row < form->rowCount(); ++row) {
+      QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole);
+      if (auto* caption = item ? qobject_cast<QLabel*>(item->widget()) : nullptr) captions << caption;
+    }
+  }
+  int width = 0;
+  for (QLabel* caption : captions) width = std::max(width, caption->sizeHint().width());
+  for (QLabel* caption : captions) caption->setMinimumWidth(width);
 }
 
 QGroupBox* InitializationPage::createInterfaceGroup() {

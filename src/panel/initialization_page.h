@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include <QWidget>
 
 #include "panel/panel_context.h"
@@ -33,6 +35,7 @@ class InitializationPage : public QWidget {
  private:
   QGroupBox* createInterfaceGroup();
   QGroupBox* createClocksGroup();
+  static void alignCaptions(std::initializer_list<QGroupBox*> groups);
   // Connect's three links; each returns false after telling the user why it stopped.
   bool connectI2c();
   bool connectEthernet();

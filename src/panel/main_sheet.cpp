@@ -33,6 +33,8 @@ constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access"},
 };
 
+constexpr QSize kDefaultSize(640, 500);
+
 int placeOf(MainSheet::Tab tab) {
   for (int i = 0; i < static_cast<int>(std::size(kTabs)); ++i) {
     if (kTabs[i].tab == tab) return i;
@@ -79,6 +81,9 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent) : QDialog(par
   addPage(Tab::Initialization, m_initializationPage);
   addPage(Tab::DirectRegisterAccess, m_directRegisterPage);
   m_tabs->setCurrentIndex(0);
+  // Room for every page in its largest state (the Ethernet fields shown), so the window
+  // does not jump as the user moves between links and pages.
+  resize(sizeHint().expandedTo(kDefaultSize));
 }
 
 QString MainSheet::tabText(Tab tab) {
