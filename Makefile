@@ -21,7 +21,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/apps/tonvisor-board --verbose
+	./$(BUILD)/apps/Tonvisor --simulate --init-script examples/krvl7300_init_script.txt
 
 board: build
 	./$(BUILD)/apps/tonvisor-board --verbose

@@ -315,13 +315,17 @@ TEST_F(RecordedTools, TheMonitorCatchesUpWhenShownAndStartsOverWhenConnectEmptie
   EXPECT_EQ(tools.listed(), (QStringList{"# after connect"}));
   EXPECT_EQ(monitor->renderedLines().size(), 1u);
 
-  // Emptied and refilled past the old length while hidden: still only the new entries.
+  // By name now; emptied and refilled past the old length while hidden: still only the new
+  // entries, in the form chosen.
+  Choose(tools.displayMode(), "Show Reg Name");
   sheet.tabs()->setCurrentIndex(0);
   log.clear();
   for (int i = 0; i < 5; ++i) log.appendWrite(0x0010, static_cast<std::uint16_t>(i));
   sheet.tabs()->setCurrentWidget(tools.page);
   ASSERT_EQ(tools.list()->count(), 5);
-  EXPECT_EQ(tools.list()->item(0)->text(), "Write   0x0010    0x0000");
+  ASSERT_EQ(monitor->renderedLines().size(), 5u);
+  EXPECT_EQ(monitor->renderedLines().at(0), "Write   \tCHIP_DAC_VOL_REG" + std::string(24, ' ') + "\t0x0000\n");
+  EXPECT_TRUE(tools.list()->item(4)->text().endsWith("0x0004"));
   EXPECT_EQ(tools.list()->currentRow(), 4);
 }
 
