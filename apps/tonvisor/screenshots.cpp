@@ -95,7 +95,7 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   // The same page with the Ethernet link chosen, its address and port shown.
   auto* connectionType = named<QComboBox>(&sheet, QStringLiteral("Connection Type"));
   choose(connectionType, QStringLiteral("Ethernet"));
-  type(named<QLineEdit>(&sheet, QStringLiteral("Ethernet Address")), QStringLiteral("192.168.1.20"));
+  type(named<QLineEdit>(&sheet, QStringLiteral("Ethernet Address")), QStringLiteral("127.0.0.20"));
   saved &= save(&sheet, dir, QStringLiteral("initialization-ethernet.png"));
   choose(connectionType, QStringLiteral("I2C"));
 

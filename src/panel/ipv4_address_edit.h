@@ -17,7 +17,7 @@ class Ipv4AddressEdit : public QLineEdit {
 
   // The address as a 32-bit number, first number in the top byte.
   std::uint32_t address() const;
-  // The four numbers in dotted form ("192.168.1.20"), blanks as 0.
+  // The four numbers in dotted form ("127.0.0.20"), blanks as 0.
   QString dottedText() const;
 };
 

@@ -194,12 +194,12 @@ TEST_F(RecordedPanel, EthernetConnectChecksAddressAndPortAndOpensNothing) {
   }
 
   panel.messages.clear();
-  Type(page.ethernetAddress(), "192.168.1.20");
+  Type(page.ethernetAddress(), "127.0.0.20");
   Type(page.port(), "5000");
   Click(page.connect());
   EXPECT_TRUE(panel.messages.messages.empty());
   EXPECT_FALSE(page.connect()->isEnabled());
-  EXPECT_EQ(settings.ethernetAddress, "192.168.1.20");
+  EXPECT_EQ(settings.ethernetAddress, "127.0.0.20");
   EXPECT_EQ(settings.ethernetPort, 5000u);
   EXPECT_TRUE(bridge.calls.empty());
 }
