@@ -58,7 +58,7 @@ struct Client {
     if (pause) {
       options.pause = [this](std::chrono::milliseconds length) {
         const auto start = Clock::now();
-        std::this_thread::sleep_for(length);
+        tonvisor::PreciseSleep(length);  // what the transport does on its own
         paused += Clock::now() - start;
       };
     } else {

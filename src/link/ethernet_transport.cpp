@@ -33,6 +33,15 @@ constexpr EthernetExchangeTexts kReadTexts{"Creating socket Falied", "Sending He
 
 }  // namespace
 
+void PreciseSleep(std::chrono::milliseconds length) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kMargin = std::chrono::microseconds(200);
+  const auto end = Clock::now() + length;
+  if (length > kMargin) std::this_thread::sleep_until(end - kMargin);
+  while (Clock::now() < end) {
+  }
+}
+
 EthernetTransport::EthernetTransport(WriteLog& log, Messenger& messenger, const LinkSettings& settings,
                                      EthernetOptions options)
     : m_log(log), m_messenger(messenger), m_settings(settings), m_options(std::move(options)) {}
@@ -43,7 +52,7 @@ void EthernetTransport::pauseAfterAccess() {
   if (m_options.pause) {
     m_options.pause(m_options.accessPause);
   } else if (m_options.accessPause.count() > 0) {
-    std::this_thread::sleep_for(m_options.accessPause);
+    PreciseSleep(m_options.accessPause);
   }
 }
 

@@ -22,6 +22,12 @@ struct EthernetOptions {
   std::function<void(std::chrono::milliseconds)> pause;
 };
 
+// Sleeps for the given time and not noticeably longer. A plain sleep ends late by the timer
+// slack and the wake-up of an idle processor, which over a script of thousands of writes
+// adds up to seconds: this sleeps until just short of the end and waits out the rest on the
+// clock.
+void PreciseSleep(std::chrono::milliseconds length);
+
 // Register access through a board that relays it: each read or write is one short TCP
 // connection carrying one request. Failures are told to the user here (owned by the main
 // window) and never reach the caller as a status.

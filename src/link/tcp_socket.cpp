@@ -1,13 +1,13 @@
 #include "link/tcp_socket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tonvisor {
@@ -15,17 +15,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits until fd is ready for the given events or the deadline passes.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd, events, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left));
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR) return false;
-  }
+// Sets how long one blocking send, receive or connect on fd may wait: what is left until the
+// deadline, or false when nothing is.
+bool limitWait(int fd, int option, Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return false;
+  timeval limit{};
+  limit.tv_sec = static_cast<time_t>(left / 1'000'000);
+  limit.tv_usec = static_cast<suseconds_t>(left % 1'000'000);
+  return ::setsockopt(fd, SOL_SOCKET, option, &limit, sizeof limit) == 0;
 }
 
 }  // namespace
@@ -57,23 +55,20 @@ bool TcpSocket::create() {
   return true;
 }
 
+// The socket stays blocking and every wait is bounded by SO_SNDTIMEO / SO_RCVTIMEO (Linux
+// applies the send time-out to connect too): one system call per step, where polling a
+// non-blocking socket takes three, and on loopback the calls are most of an access's cost.
 bool TcpSocket::connectTo(const std::string& dottedAddress, std::uint32_t port, Timeout timeout) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   if (port > 0xFFFF || ::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return false;
-
-  // Connect without blocking so that an unreachable board costs at most the time-out.
-  const int flags = ::fcntl(m_fd, F_GETFL, 0);
-  ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
   const auto deadline = Clock::now() + timeout;
-  bool connected = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  if (!connected && errno == EINPROGRESS && waitFor(m_fd, POLLOUT, deadline)) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    connected = ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  for (;;) {
+    if (!limitWait(m_fd, SO_SNDTIMEO, deadline)) return false;
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+    if (errno != EINTR) return false;
   }
-  return connected;
 }
 
 std::size_t TcpSocket::sendAll(const void* data, std::size_t size, Timeout timeout) {
@@ -81,13 +76,17 @@ std::size_t TcpSocket::sendAll(const void* data, std::size_t size, Timeout timeo
   const auto deadline = Clock::now() + timeout;
   std::size_t sent = 0;
   while (sent < size) {
+    // Small sends go straight into the socket buffer; only a full buffer waits.
     const ssize_t n = ::send(m_fd, bytes + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!waitFor(m_fd, POLLOUT, deadline)) break;
+      if (!limitWait(m_fd, SO_SNDTIMEO, deadline)) break;
+      const ssize_t waited = ::send(m_fd, bytes + sent, size - sent, MSG_NOSIGNAL);
+      if (waited > 0) sent += static_cast<std::size_t>(waited);
+      else if (!(waited < 0 && errno == EINTR)) break;
     } else {
       break;
     }
@@ -100,17 +99,14 @@ std::size_t TcpSocket::receiveAll(void* data, std::size_t size, Timeout timeout)
   const auto deadline = Clock::now() + timeout;
   std::size_t received = 0;
   while (received < size) {
-    const ssize_t n = ::recv(m_fd, bytes + received, size - received, MSG_DONTWAIT);
+    if (!limitWait(m_fd, SO_RCVTIMEO, deadline)) break;
+    const ssize_t n = ::recv(m_fd, bytes + received, size - received, 0);
     if (n > 0) {
       received += static_cast<std::size_t>(n);
     } else if (n == 0) {
       break;  // the peer closed
-    } else if (errno == EINTR) {
-      continue;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (!waitFor(m_fd, POLLIN, deadline)) break;
-    } else {
-      break;
+    } else if (errno != EINTR) {
+      break;  // time-out (EAGAIN) or a broken connection
     }
   }
   return received;

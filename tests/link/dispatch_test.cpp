@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "link/device_link.h"
 #include "support/recording_bridge.h"
 #include "support/recording_messenger.h"
@@ -44,6 +46,16 @@ TEST(EqualsIgnoringCase, ComparesWholeTexts) {
   EXPECT_TRUE(EqualsIgnoringCase("ETHERNET", "Ethernet"));
   EXPECT_FALSE(EqualsIgnoringCase("Ethernet2", "Ethernet"));
   EXPECT_FALSE(EqualsIgnoringCase("", "I2C"));
+}
+
+// The board relies on the whole pause; ending it early would be a fault, ending late only slow.
+TEST(PreciseSleep, NeverEndsEarly) {
+  using Clock = std::chrono::steady_clock;
+  for (const auto length : {std::chrono::milliseconds(0), std::chrono::milliseconds(1), std::chrono::milliseconds(5)}) {
+    const auto start = Clock::now();
+    PreciseSleep(length);
+    EXPECT_GE(Clock::now() - start, length);
+  }
 }
 
 }  // namespace
