@@ -1,24 +1,26 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <initializer_list>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/ethernet_transport.h"
 #include "link/tcp_socket.h"
+#include "support/recording_messenger.h"
 
 namespace tonvisor::testing {
 
@@ -31,8 +33,7 @@ inline std::string Hex(const Bytes& bytes) {
   std::string text;
   for (const std::uint8_t b : bytes) {
     char pair[4];
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    if (!text.empty()) text += ' ';
+    std::snprintf(pair, sizeof pair, text.empty() ? "%02X" : " %02X", b);
     text += pair;
   }
   return text;
@@ -42,24 +43,48 @@ inline Millis Since(SteadyClock::time_point start) {
   return std::chrono::duration_cast<Millis>(SteadyClock::now() - start);
 }
 
-// A plain client socket connected to 127.0.0.1:port (Nagle off), or -1.
-inline int ConnectLoopback(std::uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  DisableNagle(fd);
+inline Millis Until(SteadyClock::time_point deadline) {
+  return std::chrono::duration_cast<Millis>(deadline - SteadyClock::now());
+}
+
+inline sockaddr_in LoopbackAddress(std::uint16_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
+  return address;
+}
+
+// A socket bound to a free loopback port, which it stores; not yet listening, so until the
+// caller listens, connections to that port are refused.
+inline int BindLoopback(std::uint16_t& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = LoopbackAddress(0);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
   return fd;
 }
 
-inline bool SendBytes(int fd, const Bytes& bytes) {
-  return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+// A plain client socket connected to 127.0.0.1:port (Nagle off), or -1.
+inline int ConnectLoopback(std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  DisableNagle(fd);
+  const sockaddr_in address = LoopbackAddress(port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
+// Sends the bytes at once, or with a gap each byte as its own segment.
+inline bool SendBytes(int fd, const Bytes& bytes, Millis gap = Millis(0)) {
+  if (gap.count() == 0) return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == std::ssize(bytes);
+  for (const std::uint8_t b : bytes) {
+    std::this_thread::sleep_for(gap);
+    if (::send(fd, &b, 1, MSG_NOSIGNAL) != 1) return false;
+  }
+  return true;
 }
 
 struct ReadResult {
@@ -68,17 +93,16 @@ struct ReadResult {
   bool reset = false;   // it was a reset, not an orderly close
 };
 
-// Reads until the peer closes, `limit` bytes came, or the time passes.
+// Reads until the peer closes, `limit` bytes came, or the time passes; from a pipe as well.
 inline ReadResult ReadUntilClosed(int fd, Millis timeout, std::size_t limit = 4096) {
   ReadResult result;
   const auto deadline = SteadyClock::now() + timeout;
   while (result.bytes.size() < limit) {
-    const auto left = std::chrono::duration_cast<Millis>(deadline - SteadyClock::now()).count();
-    if (left <= 0) break;
+    const auto left = Until(deadline).count();
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) break;
     std::uint8_t buffer[256];
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - result.bytes.size()));
     if (n <= 0) {
       result.closed = true;
       result.reset = n < 0 && errno == ECONNRESET;
@@ -89,133 +113,99 @@ inline ReadResult ReadUntilClosed(int fd, Millis timeout, std::size_t limit = 40
   return result;
 }
 
-// A loopback port that nobody listens on for as long as this object lives: the port is bound
-// but never put into listening state, so connections to it are refused.
-class DeadPort {
- public:
-  DeadPort() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
+// One Ethernet client as the program has it: its own log and messenger, and a pause hook
+// that counts instead of sleeping.
+struct EthernetClient {
+  explicit EthernetClient(std::uint32_t port, Millis timeout = Millis(300)) {
+    settings.ethernetAddress = "127.0.0.1";
+    settings.ethernetPort = port;
+    EthernetOptions options{.timeout = timeout, .pause = [this](Millis length) { pauses.push_back(length); }};
+    transport = std::make_unique<EthernetTransport>(log, messages, settings, std::move(options));
   }
-  ~DeadPort() { ::close(m_fd); }
-  DeadPort(const DeadPort&) = delete;
-  DeadPort& operator=(const DeadPort&) = delete;
-  std::uint16_t port() const { return m_port; }
 
- private:
-  int m_fd = -1;
-  std::uint16_t m_port = 0;
+  // The only message shown, after checking that it is captioned and owned as the Ethernet
+  // transport's messages are; empty when none was shown.
+  std::string onlyMessage() const {
+    if (messages.messages.empty()) return {};
+    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages.front().caption, kApplicationTitle);
+    EXPECT_EQ(messages.messages.front().owner, Owner::mainWindow());
+    return messages.messages.front().text;
+  }
+
+  // Writes the value, reads it back, and says whether both went through without a message.
+  bool writeReadsBack(std::uint16_t address, std::uint16_t value) {
+    transport->EthernetWriteRegister(address, value);
+    std::uint16_t read = static_cast<std::uint16_t>(~value);
+    return transport->EthernetReadRegister(address, &read) && read == value && messages.messages.empty();
+  }
+
+  RecordingMessenger messages;
+  WriteLog log{messages};
+  LinkSettings settings;
+  std::vector<Millis> pauses;
+  std::unique_ptr<EthernetTransport> transport;
 };
 
-// A deliberately simple board for the client's tests: it accepts connections one after the
-// other on a loopback port and plays a script against each, recording every byte the client
-// sent. When the script ends without closing, it keeps reading until the client closes, so
-// the record holds everything the client sent and says whether the client closed.
+// A deliberately simple board for the client's tests: it accepts `count` connections one after
+// the other on a loopback port (or as many as come within three seconds) and plays a script
+// against each, recording every byte the client sent. When the script ends without closing,
+// it keeps reading until the client closes, so the record holds everything the client sent
+// and says whether the client closed.
 class ScriptedServer {
  public:
-  // What a script can do with one connection.
-  class Peer {
-   public:
-    explicit Peer(int fd, Bytes& record) : m_fd(fd), m_record(record) {}
-    // Reads exactly n bytes (bounded by two seconds) and records them.
+  // One connection as the script plays it, and afterwards what was recorded of it.
+  struct Peer {
+    // Reads n bytes (bounded by two seconds, or until the client closes) and records them.
     void expect(std::size_t n) {
-      const std::size_t before = m_record.size();
-      const ReadResult r = ReadUntilClosed(m_fd, Millis(2000), n);
-      m_record.insert(m_record.end(), r.bytes.begin(), r.bytes.end());
-      m_clientClosed = m_clientClosed || r.closed || m_record.size() - before < n;
+      const ReadResult r = ReadUntilClosed(fd, Millis(2000), n);
+      received.insert(received.end(), r.bytes.begin(), r.bytes.end());
+      clientClosed = clientClosed || r.closed;
     }
-    void send(std::initializer_list<std::uint8_t> bytes) { SendBytes(m_fd, Bytes(bytes)); }
-    void wait(Millis time) { std::this_thread::sleep_for(time); }
-    // Closes the connection at once.
-    void close() { m_closed = true; }
+    void send(const Bytes& bytes, Millis gap = Millis(0)) { SendBytes(fd, bytes, gap); }
+    // Closes the connection at once when the script ends.
+    void close() { closing = true; }
 
-    bool closed() const { return m_closed; }
-    bool clientClosed() const { return m_clientClosed; }
-
-   private:
-    int m_fd;
-    Bytes& m_record;
-    bool m_closed = false;
-    bool m_clientClosed = false;
-  };
-
-  using Script = std::function<void(Peer&)>;
-
-  struct Connection {
+    int fd = -1;
     Bytes received;             // every byte the client sent
     bool clientClosed = false;  // the client closed its end
+    bool closing = false;
   };
 
-  explicit ScriptedServer(Script script) : m_script(std::move(script)) {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  explicit ScriptedServer(std::function<void(Peer&)> script, std::size_t count = 1) {
+    m_listenFd = BindLoopback(m_port);
     ::listen(m_listenFd, 16);
-    socklen_t length = sizeof address;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this, script = std::move(script), count] {
+      const auto deadline = SteadyClock::now() + Millis(3000);
+      while (m_peers.size() < count) {
+        Peer peer;
+        pollfd p{m_listenFd, POLLIN, 0};
+        const auto left = static_cast<int>(std::max<Millis::rep>(Until(deadline).count(), 0));
+        if (::poll(&p, 1, left) <= 0 || (peer.fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC)) < 0) return;
+        DisableNagle(peer.fd);  // every send of the script leaves as its own segment
+        script(peer);
+        if (!peer.closing && !peer.clientClosed) peer.expect(4096);
+        ::close(peer.fd);
+        m_peers.push_back(std::move(peer));
+      }
+    });
   }
   ~ScriptedServer() {
-    m_stop = true;
-    m_thread.join();
+    finished();
     ::close(m_listenFd);
   }
-  ScriptedServer(const ScriptedServer&) = delete;
-  ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   std::uint16_t port() const { return m_port; }
-
-  // The connections whose script has finished; waits up to the time for at least `count`.
-  std::vector<Connection> finished(std::size_t count = 1, Millis timeout = Millis(3000)) {
-    const auto deadline = SteadyClock::now() + timeout;
-    for (;;) {
-      {
-        std::lock_guard lock(m_mutex);
-        if (m_finished.size() >= count || SteadyClock::now() >= deadline) return m_finished;
-      }
-      std::this_thread::sleep_for(Millis(5));
-    }
+  // Waits until the connections are served and returns what was recorded of them.
+  const std::vector<Peer>& finished() {
+    if (m_thread.joinable()) m_thread.join();
+    return m_peers;
   }
 
  private:
-  void run() {
-    while (!m_stop) {
-      pollfd p{m_listenFd, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      // Every send of the script leaves as its own segment.
-      DisableNagle(fd);
-      Connection connection;
-      Peer peer(fd, connection.received);
-      m_script(peer);
-      connection.clientClosed = peer.clientClosed();
-      if (!peer.closed() && !connection.clientClosed) {
-        const ReadResult rest = ReadUntilClosed(fd, Millis(3000));
-        connection.received.insert(connection.received.end(), rest.bytes.begin(), rest.bytes.end());
-        connection.clientClosed = rest.closed;
-      }
-      ::close(fd);
-      std::lock_guard lock(m_mutex);
-      m_finished.push_back(std::move(connection));
-    }
-  }
-
-  Script m_script;
   int m_listenFd = -1;
   std::uint16_t m_port = 0;
-  std::atomic<bool> m_stop{false};
-  std::mutex m_mutex;
-  std::vector<Connection> m_finished;
+  std::vector<Peer> m_peers;
   std::thread m_thread;
 };
 
