@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -10,73 +9,40 @@
 #include <string>
 #include <vector>
 
-#include <QAbstractButton>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
+#include "sim/chip_model.h"
+#include "sim/simulated_bridge.h"
+#include "support/recording_bridge.h"
 #include "support/recording_messenger.h"
+#include "support/write_log_text.h"
 #include "tools/pages/file_chooser.h"
+#include "tools/pages/widget_owner.h"
 
 namespace tonvisor::testing {
+
+using Lines = std::vector<std::string>;
 
 // Answers the file dialogs for the user: a path, or nothing for Cancel.
 class FakeFileChooser final : public FileChooser {
  public:
-  std::optional<QString> chooseSaveFile(QWidget*) override {
-    ++saveAsked;
-    return saveAnswer;
-  }
-  std::optional<QString> chooseOpenFile(QWidget*) override {
-    ++openAsked;
-    return openAnswer;
-  }
-
-  std::optional<QString> saveAnswer;
-  std::optional<QString> openAnswer;
-  int saveAsked = 0;
-  int openAsked = 0;
-};
-
-// One run of the program around a given bridge: the link, the operations, the shared state
-// and the main sheet, with every message recorded instead of shown.
-class PanelHarness {
- public:
-  explicit PanelHarness(UsbBridge& bridge, EthernetOptions ethernet = NoPauses())
-      : link(bridge, messages, std::move(ethernet)), codec(link), context{link, codec, state, files} {}
-
-  // The Ethernet link's pause after each access, counted instead of slept.
-  static EthernetOptions NoPauses() {
-    EthernetOptions options;
-    options.timeout = std::chrono::milliseconds(2000);
-    options.pause = [](std::chrono::milliseconds) {};
-    return options;
-  }
-
-  MainSheet& show() {
-    sheet.reset();  // one sheet at a time, as in the program
-    sheet = std::make_unique<MainSheet>(context);
-    sheet->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
-    return *sheet;
-  }
-
-  RecordingMessenger messages;
-  DeviceLink link;
-  CodecOperations codec;
-  PanelState state;
-  FakeFileChooser files;
-  PanelContext context;
-  std::unique_ptr<MainSheet> sheet;
+  std::optional<QString> chooseSaveFile(QWidget*) override { return saveAnswer; }
+  std::optional<QString> chooseOpenFile(QWidget*) override { return openAnswer; }
+  std::optional<QString> saveAnswer, openAnswer;
 };
 
 // The control whose accessible name (its visible caption) is name, under root.
 template <typename W>
-W* Control(QWidget* root, const QString& name) {
+W* Control(const QWidget* root, const QString& name) {
   for (W* widget : root->findChildren<W*>()) {
     if (widget->accessibleName() == name) return widget;
   }
@@ -100,47 +66,84 @@ inline void Choose(QComboBox* list, const QString& item) {
 }
 
 // Replaces a box's text by typing, as a user does.
-template <typename Edit>
-void Type(Edit* box, const QString& text) {
+inline void Type(QLineEdit* box, const QString& text) {
   ASSERT_NE(box, nullptr);
   box->selectAll();
   QTest::keyClick(box, Qt::Key_Delete);
   QTest::keyClicks(box, text);
 }
 
-// A message as one comparable, readable line: caption, owner and text.
-inline std::string Shown(const Message& message) {
-  std::string owner = "none";
-  if (message.owner.kind == Owner::Kind::MainWindow) owner = "main window";
-  if (message.owner.kind == Owner::Kind::Window) {
-    const auto* widget = static_cast<const QWidget*>(message.owner.window);
-    owner = widget ? widget->metaObject()->className() : "null window";
+inline QStringList TabTexts(const QTabWidget* tabs) {
+  QStringList texts;
+  for (int i = 0; i < tabs->count(); ++i) texts << tabs->tabText(i);
+  return texts;
+}
+
+// The register writes of a log (or, with writes false, the comments).
+inline Lines WritesIn(const Lines& log, bool writes = true) {
+  Lines kept;
+  for (const std::string& line : log) {
+    if (line.starts_with("W ") == writes) kept.push_back(line);
   }
-  return message.caption + " | " + owner + " | " + message.text;
+  return kept;
 }
 
-inline std::vector<std::string> ShownAll(const std::vector<Message>& messages) {
-  std::vector<std::string> lines;
-  for (const Message& message : messages) lines.push_back(Shown(message));
-  return lines;
-}
+// One run of the program on the recording bridge or on a simulated chip, its main sheet shown,
+// every message recorded instead of shown and the Ethernet link's pauses skipped.
+class PanelTest : public ::testing::Test {
+ protected:
+  explicit PanelTest(bool simulated = false)
+      : link(simulated ? static_cast<UsbBridge&>(simulator) : bridge, messages,
+             EthernetOptions{.pause = [](std::chrono::milliseconds) {}}) {
+    show();
+  }
 
-inline std::string TempPath(const std::string& name) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return (std::filesystem::path(::testing::TempDir()) /
-          (std::string(info->test_suite_name()) + "." + info->name() + "." + name))
-      .string();
-}
+  // A new sheet in place of the old one, as at a new start of the program.
+  void show() {
+    sheet.reset();
+    sheet = std::make_unique<MainSheet>(context);
+    sheet->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+  }
 
-inline std::string WriteTextFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
+  // Controls of the sheet by their captions.
+  QPushButton* button(const QString& name) const { return Control<QPushButton>(sheet.get(), name); }
+  QComboBox* list(const QString& name) const { return Control<QComboBox>(sheet.get(), name); }
+  QLineEdit* box(const QString& name) const { return Control<QLineEdit>(sheet.get(), name); }
 
-inline std::string ReadTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+  // The messages so far, one "caption | owner | text" line each; a page owner by its name.
+  Lines shown() const {
+    Lines lines;
+    for (const Message& m : messages.messages) {
+      std::string name = m.owner == Owner::mainWindow() ? "main window" : "none";
+      if (const QWidget* owner = WidgetOf(m.owner)) name = owner->objectName().toStdString();
+      lines.push_back(m.caption + " | " + name + " | " + m.text);
+    }
+    return lines;
+  }
+
+  // Files of the test, in a folder of its own.
+  QString tempPath(const QString& name) const { return temp.filePath(name); }
+  QString writeFile(const QString& name, const std::string& bytes) const {
+    std::ofstream(tempPath(name).toStdString(), std::ios::binary) << bytes;
+    return tempPath(name);
+  }
+  static std::string ReadFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  RecordingBridge bridge;
+  ChipModel chip;
+  SimulatedBridge simulator{chip};
+  RecordingMessenger messages;
+  DeviceLink link;
+  CodecOperations codec{link};
+  PanelState state;
+  FakeFileChooser files;
+  PanelContext context{link, codec, state, files};
+  std::unique_ptr<MainSheet> sheet;
+  QTemporaryDir temp;
+};
 
 }  // namespace tonvisor::testing
