@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
-#include "sim/simulated_bridge.h"
 #include "support/recording_bridge.h"
 #include "support/recording_messenger.h"
 #include "support/write_log_text.h"
+#include "tools/temp_files.h"
 
 namespace tonvisor {
 namespace {
@@ -18,39 +15,31 @@ namespace {
 using testing::LogLines;
 using testing::RecordingBridge;
 using testing::RecordingMessenger;
+using testing::TempPath;
+using testing::WriteFile;
 using Lines = std::vector<std::string>;
-
-std::string TempPath(const std::string& name) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return (std::filesystem::path(::testing::TempDir()) /
-          (std::string(info->test_suite_name()) + "." + info->name() + "." + name))
-      .string();
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 WriteLog::Entry WriteEntry(std::uint16_t address, std::uint16_t value) {
   return {WriteLog::Entry::Kind::Write, "Write", address, value};
 }
 
 struct ScriptTest : ::testing::Test {
+  ScriptRunResult run(const std::string& script) {
+    return RunScriptFile(link, WriteFile("script.txt", script), {Owner::of(&owner), {}});
+  }
+  // The texts shown; every message must carry the program's caption and the run's owner.
+  Lines shown() const {
+    for (const Message& m : messages.messages) {
+      EXPECT_EQ(m.caption, kApplicationTitle) << m.text;
+      EXPECT_EQ(m.owner, Owner::of(&owner)) << m.text;
+    }
+    return messages.texts();
+  }
+
   RecordingBridge bridge;
   RecordingMessenger messages;
   DeviceLink link{bridge, messages};
   int owner = 0;
-
-  ScriptRunResult run(const std::string& script) {
-    return RunScriptFile(link, WriteFile("script.txt", script), {Owner::of(&owner), {}});
-  }
 };
 
 TEST(RenderLogEntry, WritesTheScriptFormsByteForByte) {
@@ -59,21 +48,16 @@ TEST(RenderLogEntry, WritesTheScriptFormsByteForByte) {
             "Write   \tCHIP_ANA_HP_CTRL_REG" + std::string(20, ' ') + "\t0x1818\n");
   EXPECT_EQ(RenderLogEntry(WriteEntry(0x013A, 0xabcd), WriteForm::Name),
             "Write   \tDAP_COEF_WR_A2_LSB_REG" + std::string(18, ' ') + "\t0xABCD\n");
-
-  const WriteLog::Entry separator{WriteLog::Entry::Kind::Comment, "   \n", 0, 0};
-  const WriteLog::Entry lookalike{WriteLog::Entry::Kind::Comment, "Write", 0x22, 0x1818};
-  EXPECT_EQ(RenderLogEntry(separator, WriteForm::Name), "   \n\n");
-  EXPECT_EQ(RenderLogEntry(lookalike, WriteForm::Address), "Write\n");
-}
-
-TEST(RenderLogEntry, AnAddressWithoutANameKeepsTheAddressFormInNameMode) {
+  // An address without a name keeps the address form in name mode.
   EXPECT_EQ(RenderLogEntry(WriteEntry(0x000C, 0x0001), WriteForm::Name), "Write   0x000C    0x0001\n");
   EXPECT_EQ(RenderLogEntry(WriteEntry(0xFFFF, 0xFFFF), WriteForm::Name), "Write   0xFFFF    0xFFFF\n");
+  // A comment is its text plus a line end, whatever else the entry holds.
+  EXPECT_EQ(RenderLogEntry({WriteLog::Entry::Kind::Comment, "   \n", 0, 0}, WriteForm::Name), "   \n\n");
+  EXPECT_EQ(RenderLogEntry({WriteLog::Entry::Kind::Comment, "Write", 0x22, 0x1818}, WriteForm::Address), "Write\n");
 }
 
-TEST(RenderedLines, RendersFromTheGivenIndexAndFollowsAnEmptiedLog) {
-  RecordingMessenger messages;
-  WriteLog log(messages);
+TEST_F(ScriptTest, RenderedLinesStartAtTheGivenIndexAndFollowAnEmptiedLog) {
+  WriteLog& log = link.writeLog();
   log.appendWrite(0x0022, 1);
   RenderedLines lines;
   lines.render(log, 0, WriteForm::Name);
@@ -90,37 +74,23 @@ TEST(RenderedLines, RendersFromTheGivenIndexAndFollowsAnEmptiedLog) {
 }
 
 TEST_F(ScriptTest, SavedScriptsRunBackToTheSameLogInBothForms) {
-  // A log as the operations leave it: separator, comment, writes; one write to an address the
-  // map does not name; and two comments in a row.
+  // Comments and writes, one write to an address the map does not name, one by name, and two
+  // comments in a row.
+  run("# Configure DAC Volume\nWrite 0x0010 0x3D3D\n# Write Register \nWrite 0x000C 0x0102\n"
+      "Write DAP_COEF_WR_A2_LSB_REG FFFF\n# first\n# second\nWrite 0x0000 0x0000\n");
   WriteLog& log = link.writeLog();
-  log.appendComment("   \n");
-  log.appendComment("# Configure DAC Volume\n");
-  link.WriteRegister(0x0010, 0x3D3D);
-  log.appendComment("   \n");
-  log.appendComment("# Write Register \n");
-  link.WriteRegister(0x000C, 0x0102);
-  link.WriteRegister(0x013A, 0xFFFF);
-  log.appendComment("   \n");
-  log.appendComment("# first\n");
-  log.appendComment("# second\n");
-  link.WriteRegister(0x0000, 0x0000);
   const Lines original = LogLines(log);
-
   for (WriteForm form : {WriteForm::Address, WriteForm::Name}) {
     RenderedLines lines;
     lines.render(log, 0, form);
-    const std::string path = TempPath(form == WriteForm::Name ? "names.txt" : "addresses.txt");
-    ASSERT_TRUE(WriteScriptFile(path, lines));
-
-    RecordingBridge freshBridge;
-    RecordingMessenger freshMessages;
-    DeviceLink fresh(freshBridge, freshMessages);
-    const ScriptRunResult result = RunScriptFile(fresh, path, {});
-    EXPECT_EQ(LogLines(fresh.writeLog()), original);
-    EXPECT_TRUE(freshMessages.messages.empty());
+    ASSERT_TRUE(WriteScriptFile(TempPath("saved.txt"), lines));
+    log.clear();
+    const ScriptRunResult result = RunScriptFile(link, TempPath("saved.txt"), {});
+    EXPECT_EQ(LogLines(log), original);
     EXPECT_EQ(result.writes, 4u);
     EXPECT_EQ(result.comments, 4u);
   }
+  EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(ScriptTest, SavingAnEmptyLogCreatesAnEmptyFileAndAnUnwritablePathFails) {
@@ -129,7 +99,7 @@ TEST_F(ScriptTest, SavingAnEmptyLogCreatesAnEmptyFileAndAnUnwritablePathFails) {
   const std::string path = WriteFile("old.txt", "something that was there before\n");
   ASSERT_TRUE(WriteScriptFile(path, lines));
   EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(ReadFile(path), "");
+  EXPECT_EQ(testing::ReadFile(path), "");
 
   EXPECT_FALSE(WriteScriptFile(TempPath("no/such/folder/script.txt"), lines));
   EXPECT_FALSE(WriteScriptFile(::testing::TempDir(), lines));
@@ -152,10 +122,7 @@ TEST_F(ScriptTest, TellsCommentsWritesAndIgnoredLinesApart) {
                                               "W 0026 00AB", "   \n", "   # second comment\n", "W 0022 1818",
                                               "W 0000 0005", "   \n", "#no line end"}));
   // 0X is not an address prefix: the field is looked up as a name.
-  ASSERT_EQ(messages.messages.size(), 1u);
-  EXPECT_EQ(messages.messages[0].text, "Invalid Register Name in the Script");
-  EXPECT_EQ(messages.messages[0].caption, kApplicationTitle);
-  EXPECT_EQ(messages.messages[0].owner, Owner::of(&owner));
+  EXPECT_EQ(shown(), Lines{"Invalid Register Name in the Script"});
   EXPECT_EQ(result.lines, 11u);
   EXPECT_EQ(result.writes, 3u);
   EXPECT_EQ(result.comments, 3u);
@@ -167,11 +134,7 @@ TEST_F(ScriptTest, CommentsSeparatedOnlyByIgnoredLinesShareOneSeparator) {
 }
 
 TEST_F(ScriptTest, EmptyFilesAndFilesOfIgnoredLinesDoNothing) {
-  for (const char* script : {"", "\n\n", "   \n\nhello\r\n Write 0x0024 0x0001"}) {
-    const ScriptRunResult result = run(script);
-    EXPECT_TRUE(result.opened);
-    EXPECT_EQ(result.writes, 0u);
-  }
+  for (const char* script : {"", "\n\n", "   \n\nhello\r\n Write 0x0024 0x0001"}) EXPECT_TRUE(run(script).opened);
   EXPECT_EQ(link.writeLog().count(), 0u);
   EXPECT_TRUE(bridge.calls.empty());
   EXPECT_TRUE(messages.messages.empty());
@@ -201,21 +164,16 @@ TEST_F(ScriptTest, WindowsLineEndsReadAsOneLineEnd) {
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"   \n", "#" + std::string(497, 'x') + "\n", "W 0024 0003"}));
 }
 
-TEST_F(ScriptTest, ScriptsOfAnyLengthRunToTheirEnd) {
-  ChipModel chip;
-  SimulatedBridge simulated(chip);
-  RecordingMessenger simulatedMessages;
-  DeviceLink simulatedLink(simulated, simulatedMessages);
-  ASSERT_EQ(simulatedLink.i2c().I2cOpen(0x0A), status::kOk);
+TEST_F(ScriptTest, ScriptsOfAnyLengthRunToTheirEndOverTheChosenLink) {
+  link.settings().connectionType = "SPI";
   std::string script;
   for (int i = 0; i < 2500; ++i) script += "Write 0x" + std::to_string(1000 + i) + " " + std::to_string(i) + "\n";
-  const ScriptRunResult result = RunScriptFile(simulatedLink, WriteFile("long.txt", script), {});
-  EXPECT_EQ(result.writes, 2500u);
-  EXPECT_EQ(chip.writeCount(), 2500u);
-  EXPECT_EQ(chip.read(0x3499), 0x2499);
+  EXPECT_EQ(run(script).writes, 2500u);
+  EXPECT_EQ(bridge.callsTo("spi.write").size(), 2500u);
+  EXPECT_TRUE(bridge.callsTo("i2c.").empty());
   // The log keeps what it can hold and says once that it is full.
-  EXPECT_EQ(simulatedLink.writeLog().count(), WriteLog::kCapacity);
-  EXPECT_EQ(simulatedMessages.texts(), Lines{std::string(WriteLog::kFullMessage)});
+  EXPECT_EQ(link.writeLog().count(), WriteLog::kCapacity);
+  EXPECT_EQ(messages.texts(), Lines{std::string(WriteLog::kFullMessage)});
 }
 
 TEST_F(ScriptTest, MalformedWriteLinesWriteNothingAndAreReportedOnceAfterTheRun) {
@@ -232,39 +190,20 @@ TEST_F(ScriptTest, MalformedWriteLinesWriteNothingAndAreReportedOnceAfterTheRun)
       "# after\n"
       "Write 0x0026 0x0002\n");
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"   \n", "# header\n", "W 0024 0001", "   \n", "# after\n", "W 0026 0002"}));
-  EXPECT_EQ(bridge.callsTo("i2c.write").size(), 2u);
   EXPECT_EQ(result.skipped, 7u);
   EXPECT_EQ(result.firstSkippedLine, 3u);
-  ASSERT_EQ(messages.messages.size(), 1u);
-  EXPECT_EQ(messages.messages[0].text,
-            "Line 3 of the script was not run: \"Write CHIP_ANA_CTRL_REG\" needs a register and a hexadecimal value. "
-            "7 such write lines were skipped; nothing was written for them.");
-  EXPECT_EQ(messages.messages[0].caption, kApplicationTitle);
-  EXPECT_EQ(messages.messages[0].owner, Owner::of(&owner));
+  EXPECT_EQ(shown(), Lines{"Line 3 of the script was not run: \"Write CHIP_ANA_CTRL_REG\" needs a register and a "
+                           "hexadecimal value. 7 such write lines were skipped; nothing was written for them."});
 }
 
 TEST_F(ScriptTest, AMissingFileIsReportedOnEveryLink) {
   for (const char* type : {"I2C", "SPI", "Ethernet"}) {
     link.settings().connectionType = type;
-    EXPECT_FALSE(RunScriptFile(link, TempPath("missing.txt"), {Owner::none(), {}}).opened);
-    EXPECT_FALSE(RunScriptFile(link, ::testing::TempDir(), {Owner::none(), {}}).opened);
+    EXPECT_FALSE(RunScriptFile(link, TempPath("missing.txt"), {Owner::of(&owner), {}}).opened);
+    EXPECT_FALSE(RunScriptFile(link, ::testing::TempDir(), {Owner::of(&owner), {}}).opened);
   }
-  ASSERT_EQ(messages.messages.size(), 6u);
-  for (const Message& m : messages.messages) {
-    EXPECT_EQ(m.text, "File Does Not Exist");
-    EXPECT_EQ(m.caption, kApplicationTitle);
-    EXPECT_EQ(m.owner, Owner::none());
-  }
+  EXPECT_EQ(shown(), Lines(6, "File Does Not Exist"));
   EXPECT_EQ(link.writeLog().count(), 0u);
-}
-
-TEST_F(ScriptTest, RunsOverSpiThroughTheSpiTransport) {
-  link.settings().connectionType = "SPI";
-  run("Write 0x0024 0x1234\nWrite BAD_NAME 0x1\n");
-  EXPECT_EQ(bridge.callsTo("spi.write").size(), 2u);
-  EXPECT_TRUE(bridge.callsTo("i2c.").empty());
-  EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 1234", "W 0000 0001"}));
-  EXPECT_EQ(messages.texts(), Lines{"Invalid Register Name in the Script"});
 }
 
 TEST_F(ScriptTest, ProgressIsToldEachLineAndCanStopTheRun) {
@@ -275,8 +214,7 @@ TEST_F(ScriptTest, ProgressIsToldEachLineAndCanStopTheRun) {
     return done < 2;
   };
   const std::string path = WriteFile("progress.txt", "# a\nWrite 0x0024 0x0001\nWrite 0x0026 0x0002\nWrite\n");
-  const ScriptRunResult result = RunScriptFile(link, path, options);
-  EXPECT_TRUE(result.cancelled);
+  EXPECT_TRUE(RunScriptFile(link, path, options).cancelled);
   EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2}));
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"   \n", "# a\n", "W 0024 0001"}));
   EXPECT_TRUE(messages.messages.empty());
