@@ -286,7 +286,7 @@ Status CodecOperations::ConfigurePllDivisor(int integerPart, int fractionalPart)
 void CodecOperations::RampHpVolume(int target) {
   // Without a value read back (SPI cannot read; a failed read delivers nothing) there is no
   // known starting point, and stepping from a guess could blast the headphones: do nothing.
-  const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG);
+  const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG).value;
   if (!present) return;
   // The left channel's field (with bit 7) drives both channels.
   int current = *present & 0xFF;
@@ -310,7 +310,7 @@ void CodecOperations::WriteHpMute(int flag) {
   WriteLog& log = m_link.writeLog();
   if (static_cast<std::uint16_t>(flag) == 1) {
     // Remember the volume to come back to; a read that delivers nothing keeps the last one.
-    if (const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG)) {
+    if (const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG).value) {
       m_savedHpVolume = *present;
     }
     RampHpVolume(kHpQuietestTarget);

@@ -27,15 +27,20 @@ DeviceLink::Route DeviceLink::route() const {
   return Route::None;
 }
 
-Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
+Status DeviceLink::dispatchRead(std::uint16_t address, std::uint16_t* place, bool& delivered) {
+  delivered = false;
   switch (route()) {
-    case Route::I2c:
-      return m_i2c.I2cReadRegister(address, value);
+    case Route::I2c: {
+      const Status result = m_i2c.I2cReadRegister(address, place);
+      delivered = result == status::kOk;
+      return result;
+    }
     case Route::Spi:
       m_messenger.show(" Read Register Not Supported", kErrorCaption, Owner::none());
       return status::kOk;
     case Route::Ethernet:
-      m_ethernet.EthernetReadRegister(address, value);
+      // The transport tells the user about a failure itself; callers see no status.
+      delivered = m_ethernet.EthernetReadRegister(address, place);
       return status::kOk;
     case Route::None:
       break;
@@ -43,22 +48,18 @@ Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
   return status::kOk;
 }
 
-std::optional<std::uint16_t> DeviceLink::ReadRegisterValue(std::uint16_t address) {
+Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
+  bool delivered = false;
+  return dispatchRead(address, value, delivered);
+}
+
+DeviceLink::RegisterRead DeviceLink::ReadRegisterValue(std::uint16_t address) {
   std::uint16_t value = 0;
-  switch (route()) {
-    case Route::I2c:
-      if (m_i2c.I2cReadRegister(address, &value) != status::kOk) return std::nullopt;
-      return value;
-    case Route::Spi:
-      m_messenger.show(" Read Register Not Supported", kErrorCaption, Owner::none());
-      return std::nullopt;
-    case Route::Ethernet:
-      if (!m_ethernet.EthernetReadRegister(address, &value)) return std::nullopt;
-      return value;
-    case Route::None:
-      break;
-  }
-  return std::nullopt;
+  bool delivered = false;
+  RegisterRead read;
+  read.status = dispatchRead(address, &value, delivered);
+  if (delivered) read.value = value;
+  return read;
 }
 
 Status DeviceLink::WriteRegister(std::uint16_t address, std::uint16_t value) {

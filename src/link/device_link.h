@@ -27,9 +27,14 @@ class DeviceLink {
   Status ReadRegister(std::uint16_t address, std::uint16_t* value);
   Status WriteRegister(std::uint16_t address, std::uint16_t value);
   Status ModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
-  // The same read as ReadRegister, with the same messages, for callers that must know whether
-  // a value arrived: nothing over SPI, after a failed I2C or Ethernet read, or with no link.
-  std::optional<std::uint16_t> ReadRegisterValue(std::uint16_t address);
+  // The same read as ReadRegister, with the same messages and status, for callers that must
+  // know whether a value arrived: none over SPI, after a failed I2C or Ethernet read, or with
+  // no link selected.
+  struct RegisterRead {
+    Status status = status::kOk;
+    std::optional<std::uint16_t> value;
+  };
+  RegisterRead ReadRegisterValue(std::uint16_t address);
 
   LinkSettings& settings() { return m_settings; }
   const LinkSettings& settings() const { return m_settings; }
@@ -43,6 +48,8 @@ class DeviceLink {
  private:
   enum class Route { I2c, Spi, Ethernet, None };
   Route route() const;
+  // The one read dispatcher: stores into place only when a value arrived, and says whether.
+  Status dispatchRead(std::uint16_t address, std::uint16_t* place, bool& delivered);
 
   Messenger& m_messenger;
   LinkSettings m_settings;

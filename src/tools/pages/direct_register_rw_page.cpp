@@ -197,22 +197,21 @@ void DirectRegisterRwPage::readRegisters() {
   std::array<std::uint16_t, kRows> addresses{};
   for (std::size_t r = 0; r < kRows; ++r) addresses[r] = registerIn(m_readRows[r].address);
 
-  // Only the I2C link reports a failed read as a status; over Ethernet the transport has
-  // already told the user, and SPI cannot read at all. A row whose read brought no value
-  // is left empty rather than showing a number the chip never sent.
-  const bool failuresAreReported = EqualsIgnoringCase(m_link.settings().connectionType, "I2C");
+  // A row whose read brought no value (SPI cannot read, a failed read) is left empty rather
+  // than showing a number the chip never sent.
   std::array<std::optional<std::uint16_t>, kRows> values{};
-  bool lastFailed = false;
+  Status last = status::kOk;
   const auto rows = static_cast<std::size_t>(rowsInUse(m_readRowCount));
   {
     BusyCursor busy;
     for (std::size_t r = 0; r < rows; ++r) {
-      values[r] = m_link.ReadRegisterValue(addresses[r]);
-      lastFailed = failuresAreReported && !values[r];
+      const DeviceLink::RegisterRead read = m_link.ReadRegisterValue(addresses[r]);
+      values[r] = read.value;
+      last = read.status;
     }
   }
   for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown(values[r]));
-  if (lastFailed) tell(kReadFailed);
+  if (last != status::kOk) tell(kReadFailed);
   m_readRows[0].value->setText(shown(values[0]));
 }
 
