@@ -97,6 +97,9 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   choose(connectionType, QStringLiteral("Ethernet"));
   type(named<QLineEdit>(&sheet, QStringLiteral("Ethernet Address")), QStringLiteral("127.0.0.20"));
   saved &= save(&sheet, dir, QStringLiteral("initialization-ethernet.png"));
+  // And with SPI, which can only write: its note replaces the address fields.
+  choose(connectionType, QStringLiteral("SPI"));
+  saved &= save(&sheet, dir, QStringLiteral("initialization-spi.png"));
   choose(connectionType, QStringLiteral("I2C"));
 
   // Direct Register RW: three registers written, the same three read back.
