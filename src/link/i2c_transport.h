@@ -22,7 +22,6 @@ class I2cTransport {
   Status I2cWriteRegister(std::uint16_t address, std::uint16_t value);
   Status I2cModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
 
-  BridgeHandle handle() const { return m_handle; }
 
  private:
   std::uint8_t deviceAddressByte() const { return static_cast<std::uint8_t>(m_settings.i2cAddress << 1); }

@@ -43,7 +43,6 @@ class SpiTransport {
   Status SpiOpen();
   Status SpiWriteRegister(std::uint16_t address, std::uint16_t value);
 
-  BridgeHandle handle() const { return m_handle; }
 
  private:
   SpiLibrary& m_library;
