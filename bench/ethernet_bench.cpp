@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/device_link.h"
 #include "link/ethernet_transport.h"
 #include "link/messenger.h"
 #include "link/write_log.h"
@@ -28,7 +29,9 @@ using Clock = std::chrono::steady_clock;
 using tonvisor::BoardServer;
 using tonvisor::ChipModel;
 using tonvisor::EthernetOptions;
-using tonvisor::EthernetTransport;
+using tonvisor::DeviceLink;
+using tonvisor::MakeAbsentBridge;
+using tonvisor::UsbBridge;
 using tonvisor::LinkSettings;
 using tonvisor::Message;
 using tonvisor::Messenger;
@@ -47,13 +50,11 @@ class CountingMessenger final : public Messenger {
   int m_count = 0;
 };
 
-// One Ethernet client with its own log, as the program has it. With the pause, it sleeps as
+// One Ethernet client with its own link and log, as the program has it. With the pause, it sleeps as
 // the transport does on its own, and keeps the time slept apart so the run can tell the
 // exchange's cost from the sleep's overshoot.
 struct Client {
   Client(std::uint16_t port, bool pause) {
-    settings.ethernetAddress = "127.0.0.1";
-    settings.ethernetPort = port;
     EthernetOptions options;
     if (pause) {
       options.pause = [this](std::chrono::milliseconds length) {
@@ -64,17 +65,19 @@ struct Client {
     } else {
       options.accessPause = 0ms;
     }
-    transport = std::make_unique<EthernetTransport>(log, messages, settings, options);
+    link = std::make_unique<DeviceLink>(*bridge, messages, options);
+    link->settings().connectionType = "Ethernet";
+    link->settings().ethernetAddress = "127.0.0.1";
+    link->settings().ethernetPort = port;
   }
   // The log keeps at most 2000 entries; long runs empty it as Connect would.
   void keepLogRoom() {
-    if (log.full()) log.clear();
+    if (link->writeLog().full()) link->writeLog().clear();
   }
   CountingMessenger messages;
-  WriteLog log{messages};
-  LinkSettings settings;
   Clock::duration paused{};
-  std::unique_ptr<EthernetTransport> transport;
+  std::unique_ptr<UsbBridge> bridge = MakeAbsentBridge();
+  std::unique_ptr<DeviceLink> link;
 };
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -86,10 +89,10 @@ bool PausedRun(std::uint16_t port, int accesses, bool reads) {
   const auto start = Clock::now();
   for (int i = 0; i < accesses; ++i) {
     if (reads) {
-      client.transport->EthernetReadRegister(0x0002, &value);
+      value = client.link->Read(0x0002).value.value_or(value);
     } else {
       client.keepLogRoom();
-      client.transport->EthernetWriteRegister(0x0024, static_cast<std::uint16_t>(i));
+      client.link->Write(0x0024, static_cast<std::uint16_t>(i));
     }
   }
   const double measured = Seconds(Clock::now() - start);
@@ -125,10 +128,10 @@ bool UnpausedRun(std::uint16_t port, int clients, double seconds, bool reads, Th
       while (Clock::now() < end) {
         const auto before = Clock::now();
         if (reads) {
-          client.transport->EthernetReadRegister(address, &value);
+          value = client.link->Read(address).value.value_or(value);
         } else {
           client.keepLogRoom();
-          client.transport->EthernetWriteRegister(address, static_cast<std::uint16_t>(result.accesses));
+          client.link->Write(address, static_cast<std::uint16_t>(result.accesses));
         }
         result.latenciesUs.push_back(Seconds(Clock::now() - before) * 1e6);
         ++result.accesses;

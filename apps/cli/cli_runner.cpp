@@ -1,7 +1,5 @@
 #include "cli_runner.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -11,7 +9,9 @@
 #include "codec/operation_index.h"
 #include "codec/register_map.h"
 #include "command_line.h"
+#include "link/connect.h"
 #include "link/device_link.h"
+#include "link/user_action.h"
 #include "sim/simulated_bridge.h"
 #include "tools/script_file.h"
 
@@ -71,53 +71,46 @@ class Session {
   Session(const Options& options, DeviceLink& link, StreamMessenger& messenger, std::ostream& out, std::ostream& err)
       : m_options(options), m_link(link), m_codec(link), m_messenger(messenger), m_out(out), m_err(err) {}
 
-  // What Connect does on the Initialization page: empty the log, then open the link or
-  // check and store the board's address and port.
+  // Connect, as the Initialization page does it.
   bool connect() {
-    m_link.writeLog().clear();
     LinkSettings& settings = m_link.settings();
+    ConnectRequest request;
     switch (m_options.link) {
       case LinkKind::I2c:
         settings.connectionType = "I2C";
-        if (m_link.i2c().I2cOpen(m_options.i2cAddress) != status::kOk) {
-          tell("I2C Initialization Error");
-          noBridgeHint();
-          return false;
-        }
-        return true;
+        request.i2cAddress = m_options.i2cAddress;
+        break;
       case LinkKind::Spi:
         settings.connectionType = "SPI";
-        if (m_link.spi().SpiOpen() != status::kOk) {
-          tell("SPI Initialization Error");
-          noBridgeHint();
-          return false;
-        }
-        return true;
-      case LinkKind::Ethernet: {
+        break;
+      case LinkKind::Ethernet:
         settings.connectionType = "Ethernet";
-        settings.ethernetAddress = m_options.host.value_or("");
-        settings.ethernetPort = m_options.port;
-        in_addr address{};
-        if (!m_options.host || inet_pton(AF_INET, m_options.host->c_str(), &address) != 1 || address.s_addr == 0) {
-          tell(" Invalid IP Address ");
-          return false;
-        }
-        if (m_options.port == 0) {
-          tell(" Invalid Socket ");
-          return false;
-        }
-        return true;
-      }
+        request.ethernetAddress = m_options.host.value_or("");
+        request.port = m_options.port;
+        break;
     }
+    if (Connect(m_link, request, Owner::none())) return true;
+    if (m_options.link != LinkKind::Ethernet) noBridgeHint();
     return false;
   }
 
-  // Runs one command; false when it failed (and the user has been told why).
+  // Runs one command; false when it failed (and the user has been told why). A command is one
+  // user action: each distinct message of the link is shown once.
   bool run(const Command& command) {
     const int messagesBefore = m_messenger.count();
-    const bool succeeded = dispatch(command);
+    bool succeeded = false;
+    std::string failures;
+    {
+      UserAction action(m_link);
+      succeeded = dispatch(command);
+      failures = action.failureSummary();
+    }
+    // A script run names its own failed writes, with their lines.
+    if (!failures.empty() && command.kind != Command::Kind::Run) {
+      m_err << kProgram << '"' << command.text << "\": " << failures << '\n';
+    }
     // Every message the link shows reports something that did not happen.
-    return succeeded && m_messenger.count() == messagesBefore;
+    return succeeded && failures.empty() && m_messenger.count() == messagesBefore;
   }
 
   bool saveLog() {
@@ -140,67 +133,45 @@ class Session {
     }
   }
 
-  bool failedWith(const Command& command, Status status) {
-    m_err << kProgram << '"' << command.text << "\" failed with status " << status << '\n';
-    return false;
-  }
-
-  // Reads one register; nothing when no value arrived (the reason has been told).
-  std::optional<std::uint16_t> read(const Command& command, std::uint16_t address) {
-    const int messagesBefore = m_messenger.count();
-    std::uint16_t value = 0;
-    const Status status = m_link.ReadRegister(address, &value);
-    if (status != status::kOk) {
-      failedWith(command, status);
-      return std::nullopt;
-    }
-    // Over SPI and Ethernet a read that delivers nothing still returns 0; it says so in a
-    // message instead.
-    if (m_messenger.count() != messagesBefore) return std::nullopt;
-    return value;
-  }
+  // Reads one register; nothing when no value arrived (the reason is told after the command).
+  std::optional<std::uint16_t> read(std::uint16_t address) { return m_link.Read(address).value; }
 
   bool dispatch(const Command& command) {
     switch (command.kind) {
       case Command::Kind::Read: {
-        const auto value = read(command, command.address);
+        const auto value = read(command.address);
         if (!value) return false;
         m_out << hex4(*value) << '\n';
         return true;
       }
-      case Command::Kind::Write: {
-        const Status status = m_link.WriteRegister(command.address, command.value);
-        return status == status::kOk || failedWith(command, status);
-      }
-      case Command::Kind::Modify: {
-        const Status status = m_link.ModifyRegister(command.address, command.keepMask, command.value);
-        return status == status::kOk || failedWith(command, status);
-      }
+      case Command::Kind::Write:
+        return m_link.Write(command.address, command.value).ok();
+      case Command::Kind::Modify:
+        return m_link.Modify(command.address, command.keepMask, command.value).ok();
       case Command::Kind::Run:
-        return RunScriptFile(m_link, command.path, {Owner::none(), {}}).opened;
+        return RunScriptFile(m_link, command.path, {Owner::none(), {}, {}}).allWentThrough();
       case Command::Kind::Op: {
         std::string error;
-        const auto status = CallOperationByName(m_codec, command.operation, command.arguments, error);
-        if (!status) {
+        if (!CallOperationByName(m_codec, command.operation, command.arguments, error)) {
           m_err << kProgram << '"' << command.text << "\": " << error << '\n';
           return false;
         }
-        return *status == status::kOk || failedWith(command, *status);
+        return true;
       }
       case Command::Kind::Dump:
-        return dump(command);
+        return dump();
     }
     return false;
   }
 
-  bool dump(const Command& command) {
+  bool dump() {
     std::size_t width = 0;
     for (const RegisterEntry& row : RegisterMap) width = std::max(width, row.name.size());
     for (const RegisterEntry& row : RegisterMap) {
       const auto address = static_cast<std::uint16_t>(row.address);
       // One failed read ends the dump: over a dead link every further read would only wait
       // out its own time-out and say the same.
-      const auto value = read(command, address);
+      const auto value = read(address);
       if (!value) return false;
       m_out << row.name << std::string(width - row.name.size() + 2, ' ') << hex4(address) << "  " << hex4(*value)
             << '\n';

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "codec/register_map.h"
+#include "link/user_action.h"
 
 namespace tonvisor {
 
@@ -176,76 +177,85 @@ constexpr std::uint16_t kHpMuteKeep = 0xFFEF;
 constexpr int kHpQuietestTarget = 0x7F7F;
 constexpr std::uint16_t kDapEnableKeep = 0xFFFE;  // DAP_CONTROL_REG bit 0
 
+// An argument that names no value of the register: nothing was logged or sent.
+AccessResult Refused(std::uint16_t address) {
+  AccessResult refused;
+  refused.address = address;
+  refused.fault = AccessFault::InvalidArgument;
+  refused.status = status::kInvalidArgument;
+  return refused;
+}
+
 }  // namespace
 
-Status CodecOperations::apply(const CodecField& field, int a) {
+AccessResult CodecOperations::apply(const CodecField& field, int a) {
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment(field.comment);
   const std::uint16_t value = field.valueFor(a);
-  if (field.access == Access::Write) return m_link.WriteRegister(field.address, value);
-  return m_link.ModifyRegister(field.address, field.keep, value);
+  if (field.access == Access::Write) return m_link.Write(field.address, value);
+  return m_link.Modify(field.address, field.keep, value);
 }
 
-Status CodecOperations::ConfigureSysMclk(int a) { return apply(kConfigureSysMclk, a); }
-Status CodecOperations::ConfigureSampleRate(int a) { return apply(kConfigureSampleRate, a); }
-Status CodecOperations::InitializePllPower(int a) { return apply(kInitializePllPower, a); }
-Status CodecOperations::ConfigureSysMclkDiv2(int a) { return apply(kConfigureSysMclkDiv2, a); }
-Status CodecOperations::ConfigureI2sMasterSlave(int a) { return apply(kConfigureI2sMasterSlave, a); }
-Status CodecOperations::ConfigureI2s0SclkFreq(int a) { return apply(kConfigureI2s0SclkFreq, a); }
-Status CodecOperations::ConfigureI2s0SclkInv(int a) { return apply(kConfigureI2s0SclkInv, a); }
-Status CodecOperations::ConfigureI2s0LrAlign(int a) { return apply(kConfigureI2s0LrAlign, a); }
-Status CodecOperations::ConfigureI2s0Mode(int a) { return apply(kConfigureI2s0Mode, a); }
-Status CodecOperations::ConfigureI2s0LrPol(int a) { return apply(kConfigureI2s0LrPol, a); }
-Status CodecOperations::ConfigureI2s0DLen(int a) { return apply(kConfigureI2s0DLen, a); }
-Status CodecOperations::ConfigureDapSelect(int a) { return apply(kConfigureDapSelect, a); }
-Status CodecOperations::ConfigureI2sDout(int a) { return apply(kConfigureI2sDout, a); }
-Status CodecOperations::ConfigureDacOut(int a) { return apply(kConfigureDacOut, a); }
-Status CodecOperations::SelectHpInput(int a) { return apply(kSelectHpInput, a); }
-Status CodecOperations::WriteDapMixerInput(int a) { return apply(kWriteDapMixerInput, a); }
-Status CodecOperations::ConfigureAdcInput(int a) { return apply(kConfigureAdcInput, a); }
-Status CodecOperations::WriteAdcMute(int a) { return apply(kWriteAdcMute, a); }
-Status CodecOperations::WriteAdcZcd(int a) { return apply(kWriteAdcZcd, a); }
-Status CodecOperations::WriteAdcLeftVolume(int a) { return apply(kWriteAdcLeftVolume, a); }
-Status CodecOperations::WriteAdcRightVolume(int a) { return apply(kWriteAdcRightVolume, a); }
-Status CodecOperations::WriteMicGain(int a) { return apply(kWriteMicGain, a); }
-Status CodecOperations::ConfigureMicBias(int a) { return apply(kConfigureMicBias, a); }
-Status CodecOperations::WriteDacMute(int a) { return apply(kWriteDacMute, a); }
-Status CodecOperations::WriteHpLeftVolume(int a) { return apply(kWriteHpLeftVolume, a); }
-Status CodecOperations::WriteHpRightVolume(int a) { return apply(kWriteHpRightVolume, a); }
-Status CodecOperations::WriteHpZcd(int a) { return apply(kWriteHpZcd, a); }
-Status CodecOperations::WriteLineOutMute(int a) { return apply(kWriteLineOutMute, a); }
-Status CodecOperations::WriteDapMixerEnable(int a) { return apply(kWriteDapMixerEnable, a); }
-Status CodecOperations::WriteDapMixerVolume(int a) { return apply(kWriteDapMixerVolume, a); }
-Status CodecOperations::WriteDapMainVolume(int a) { return apply(kWriteDapMainVolume, a); }
-Status CodecOperations::WriteSurroundWidth(int a) { return apply(kWriteSurroundWidth, a); }
-Status CodecOperations::WriteSurroundEnable(int a) { return apply(kWriteSurroundEnable, a); }
-Status CodecOperations::WriteBassEnhanceEnable(int a) { return apply(kWriteBassEnhanceEnable, a); }
-Status CodecOperations::WriteBassCutoff(int a) { return apply(kWriteBassCutoff, a); }
-Status CodecOperations::WriteBassHpfCutoff(int a) { return apply(kWriteBassHpfCutoff, a); }
-Status CodecOperations::WriteBassMult(int a) { return apply(kWriteBassMult, a); }
-Status CodecOperations::WriteBassHpfBypass(int a) { return apply(kWriteBassHpfBypass, a); }
-Status CodecOperations::WriteBassLevel(int a) { return apply(kWriteBassLevel, a); }
-Status CodecOperations::WriteBassLrLevel(int a) { return apply(kWriteBassLrLevel, a); }
-Status CodecOperations::SelectEqMode(int a) { return apply(kSelectEqMode, a); }
-Status CodecOperations::WriteNumPeqFilters(int a) { return apply(kWriteNumPeqFilters, a); }
-Status CodecOperations::WriteGeq0Volume(int a) { return apply(kWriteGeqVolume[0], a); }
-Status CodecOperations::WriteGeq1Volume(int a) { return apply(kWriteGeqVolume[1], a); }
-Status CodecOperations::WriteGeq2Volume(int a) { return apply(kWriteGeqVolume[2], a); }
-Status CodecOperations::WriteGeq3Volume(int a) { return apply(kWriteGeqVolume[3], a); }
-Status CodecOperations::WriteGeq4Volume(int a) { return apply(kWriteGeqVolume[4], a); }
-Status CodecOperations::WriteToneBass(int a) { return apply(kWriteToneBass, a); }
-Status CodecOperations::WriteToneTreble(int a) { return apply(kWriteToneTreble, a); }
-Status CodecOperations::WriteAvcEnable(int a) { return apply(kWriteAvcEnable, a); }
-Status CodecOperations::WriteAvcAttackRate(int a) { return apply(kWriteAvcAttackRate, a); }
-Status CodecOperations::WriteAvcMaxGain(int a) { return apply(kWriteAvcMaxGain, a); }
-Status CodecOperations::WriteAvcDecayRate(int a) { return apply(kWriteAvcDecayRate, a); }
-Status CodecOperations::WriteAvcLbiResponse(int a) { return apply(kWriteAvcLbiResponse, a); }
-Status CodecOperations::WriteAvcThreshold(int a) { return apply(kWriteAvcThreshold, a); }
+AccessResult CodecOperations::ConfigureSysMclk(int a) { return apply(kConfigureSysMclk, a); }
+AccessResult CodecOperations::ConfigureSampleRate(int a) { return apply(kConfigureSampleRate, a); }
+AccessResult CodecOperations::InitializePllPower(int a) { return apply(kInitializePllPower, a); }
+AccessResult CodecOperations::ConfigureSysMclkDiv2(int a) { return apply(kConfigureSysMclkDiv2, a); }
+AccessResult CodecOperations::ConfigureI2sMasterSlave(int a) { return apply(kConfigureI2sMasterSlave, a); }
+AccessResult CodecOperations::ConfigureI2s0SclkFreq(int a) { return apply(kConfigureI2s0SclkFreq, a); }
+AccessResult CodecOperations::ConfigureI2s0SclkInv(int a) { return apply(kConfigureI2s0SclkInv, a); }
+AccessResult CodecOperations::ConfigureI2s0LrAlign(int a) { return apply(kConfigureI2s0LrAlign, a); }
+AccessResult CodecOperations::ConfigureI2s0Mode(int a) { return apply(kConfigureI2s0Mode, a); }
+AccessResult CodecOperations::ConfigureI2s0LrPol(int a) { return apply(kConfigureI2s0LrPol, a); }
+AccessResult CodecOperations::ConfigureI2s0DLen(int a) { return apply(kConfigureI2s0DLen, a); }
+AccessResult CodecOperations::ConfigureDapSelect(int a) { return apply(kConfigureDapSelect, a); }
+AccessResult CodecOperations::ConfigureI2sDout(int a) { return apply(kConfigureI2sDout, a); }
+AccessResult CodecOperations::ConfigureDacOut(int a) { return apply(kConfigureDacOut, a); }
+AccessResult CodecOperations::SelectHpInput(int a) { return apply(kSelectHpInput, a); }
+AccessResult CodecOperations::WriteDapMixerInput(int a) { return apply(kWriteDapMixerInput, a); }
+AccessResult CodecOperations::ConfigureAdcInput(int a) { return apply(kConfigureAdcInput, a); }
+AccessResult CodecOperations::WriteAdcMute(int a) { return apply(kWriteAdcMute, a); }
+AccessResult CodecOperations::WriteAdcZcd(int a) { return apply(kWriteAdcZcd, a); }
+AccessResult CodecOperations::WriteAdcLeftVolume(int a) { return apply(kWriteAdcLeftVolume, a); }
+AccessResult CodecOperations::WriteAdcRightVolume(int a) { return apply(kWriteAdcRightVolume, a); }
+AccessResult CodecOperations::WriteMicGain(int a) { return apply(kWriteMicGain, a); }
+AccessResult CodecOperations::ConfigureMicBias(int a) { return apply(kConfigureMicBias, a); }
+AccessResult CodecOperations::WriteDacMute(int a) { return apply(kWriteDacMute, a); }
+AccessResult CodecOperations::WriteHpLeftVolume(int a) { return apply(kWriteHpLeftVolume, a); }
+AccessResult CodecOperations::WriteHpRightVolume(int a) { return apply(kWriteHpRightVolume, a); }
+AccessResult CodecOperations::WriteHpZcd(int a) { return apply(kWriteHpZcd, a); }
+AccessResult CodecOperations::WriteLineOutMute(int a) { return apply(kWriteLineOutMute, a); }
+AccessResult CodecOperations::WriteDapMixerEnable(int a) { return apply(kWriteDapMixerEnable, a); }
+AccessResult CodecOperations::WriteDapMixerVolume(int a) { return apply(kWriteDapMixerVolume, a); }
+AccessResult CodecOperations::WriteDapMainVolume(int a) { return apply(kWriteDapMainVolume, a); }
+AccessResult CodecOperations::WriteSurroundWidth(int a) { return apply(kWriteSurroundWidth, a); }
+AccessResult CodecOperations::WriteSurroundEnable(int a) { return apply(kWriteSurroundEnable, a); }
+AccessResult CodecOperations::WriteBassEnhanceEnable(int a) { return apply(kWriteBassEnhanceEnable, a); }
+AccessResult CodecOperations::WriteBassCutoff(int a) { return apply(kWriteBassCutoff, a); }
+AccessResult CodecOperations::WriteBassHpfCutoff(int a) { return apply(kWriteBassHpfCutoff, a); }
+AccessResult CodecOperations::WriteBassMult(int a) { return apply(kWriteBassMult, a); }
+AccessResult CodecOperations::WriteBassHpfBypass(int a) { return apply(kWriteBassHpfBypass, a); }
+AccessResult CodecOperations::WriteBassLevel(int a) { return apply(kWriteBassLevel, a); }
+AccessResult CodecOperations::WriteBassLrLevel(int a) { return apply(kWriteBassLrLevel, a); }
+AccessResult CodecOperations::SelectEqMode(int a) { return apply(kSelectEqMode, a); }
+AccessResult CodecOperations::WriteNumPeqFilters(int a) { return apply(kWriteNumPeqFilters, a); }
+AccessResult CodecOperations::WriteGeq0Volume(int a) { return apply(kWriteGeqVolume[0], a); }
+AccessResult CodecOperations::WriteGeq1Volume(int a) { return apply(kWriteGeqVolume[1], a); }
+AccessResult CodecOperations::WriteGeq2Volume(int a) { return apply(kWriteGeqVolume[2], a); }
+AccessResult CodecOperations::WriteGeq3Volume(int a) { return apply(kWriteGeqVolume[3], a); }
+AccessResult CodecOperations::WriteGeq4Volume(int a) { return apply(kWriteGeqVolume[4], a); }
+AccessResult CodecOperations::WriteToneBass(int a) { return apply(kWriteToneBass, a); }
+AccessResult CodecOperations::WriteToneTreble(int a) { return apply(kWriteToneTreble, a); }
+AccessResult CodecOperations::WriteAvcEnable(int a) { return apply(kWriteAvcEnable, a); }
+AccessResult CodecOperations::WriteAvcAttackRate(int a) { return apply(kWriteAvcAttackRate, a); }
+AccessResult CodecOperations::WriteAvcMaxGain(int a) { return apply(kWriteAvcMaxGain, a); }
+AccessResult CodecOperations::WriteAvcDecayRate(int a) { return apply(kWriteAvcDecayRate, a); }
+AccessResult CodecOperations::WriteAvcLbiResponse(int a) { return apply(kWriteAvcLbiResponse, a); }
+AccessResult CodecOperations::WriteAvcThreshold(int a) { return apply(kWriteAvcThreshold, a); }
 
-Status CodecOperations::WriteGeqVolume(int band, int a) {
+AccessResult CodecOperations::WriteGeqVolume(int band, int a) {
   // There are five band registers; any other band has nowhere to go, so nothing is logged.
-  if (band < 0 || band >= static_cast<int>(kWriteGeqVolume.size())) return status::kInvalidArgument;
+  if (band < 0 || band >= static_cast<int>(kWriteGeqVolume.size())) return Refused(reg::DAP_AUDIO_EQ_BASS_BAND0_REG);
   return apply(kWriteGeqVolume[static_cast<std::size_t>(band)], a);
 }
 
@@ -259,20 +269,20 @@ std::optional<std::int32_t> DacVolumeCode(double dB) {
   return static_cast<std::int32_t>(c);  // toward zero
 }
 
-Status CodecOperations::ConfigureDacVolume(double dB) {
+AccessResult CodecOperations::ConfigureDacVolume(double dB) {
   // A level without a code names no register value, so nothing is logged or sent.
   const std::optional<std::int32_t> dacCode = DacVolumeCode(dB);
-  if (!dacCode) return status::kInvalidArgument;
+  if (!dacCode) return Refused(reg::CHIP_DAC_VOL_REG);
   const auto code = static_cast<std::uint32_t>(*dacCode);
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment("# Configure DAC Volume\n");
   // Left channel in bits 7:0, the same code for the right channel in bits 15:8.
   const auto value = static_cast<std::uint16_t>(code | ((code & 0xFF) << 8));
-  return m_link.WriteRegister(reg::CHIP_DAC_VOL_REG, value);
+  return m_link.Write(reg::CHIP_DAC_VOL_REG, value);
 }
 
-Status CodecOperations::ConfigurePllDivisor(int integerPart, int fractionalPart) {
+AccessResult CodecOperations::ConfigurePllDivisor(int integerPart, int fractionalPart) {
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment("# Configure PLL divisor\n");
@@ -280,69 +290,70 @@ Status CodecOperations::ConfigurePllDivisor(int integerPart, int fractionalPart)
   // masked; the Initialization page always passes a fraction below 2048.
   const auto value = static_cast<std::uint16_t>((static_cast<std::uint32_t>(integerPart) << 11) |
                                                 static_cast<std::uint32_t>(fractionalPart));
-  return m_link.WriteRegister(reg::CHIP_PLL_CTRL_REG, value);
+  return m_link.Write(reg::CHIP_PLL_CTRL_REG, value);
 }
 
-void CodecOperations::RampHpVolume(int target) {
+AccessTally CodecOperations::RampHpVolume(int target) {
+  ScopedTally tally(m_link);
   // Without a value read back (SPI cannot read; a failed read delivers nothing) there is no
   // known starting point, and stepping from a guess could blast the headphones: do nothing.
-  const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG).value;
-  if (!present) return;
+  const std::optional<std::uint16_t> present = m_link.Read(reg::CHIP_ANA_HP_CTRL_REG).value;
+  if (!present) return tally.tally();
   // The left channel's field (with bit 7) drives both channels.
   int current = *present & 0xFF;
   const int goal = target & 0xFF;
-  if (current == goal) return;
+  if (current == goal) return tally.tally();
   const int steps = std::abs(goal - current);
   // One step per code keeps the change click-free; over I2C the steps stay out of the log.
   LinkSettings& settings = m_link.settings();
   settings.logRegisterWrites = 0;
   for (int i = 0; i < steps; ++i) {
     current += current < goal ? 1 : -1;
-    m_link.WriteRegister(reg::CHIP_ANA_HP_CTRL_REG, static_cast<std::uint16_t>(current | (current << 8)));
+    m_link.Write(reg::CHIP_ANA_HP_CTRL_REG, static_cast<std::uint16_t>(current | (current << 8)));
   }
   settings.logRegisterWrites = 1;
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment("# Ramping HP Volume...\n");
+  return tally.tally();
 }
 
-void CodecOperations::WriteHpMute(int flag) {
+AccessTally CodecOperations::WriteHpMute(int flag) {
+  ScopedTally tally(m_link);
   WriteLog& log = m_link.writeLog();
   if (static_cast<std::uint16_t>(flag) == 1) {
     // Remember the volume to come back to; a read that delivers nothing keeps the last one.
-    if (const std::optional<std::uint16_t> present = m_link.ReadRegisterValue(reg::CHIP_ANA_HP_CTRL_REG).value) {
+    if (const std::optional<std::uint16_t> present = m_link.Read(reg::CHIP_ANA_HP_CTRL_REG).value) {
       m_savedHpVolume = *present;
+      m_hpVolumeSaved = true;
     }
     RampHpVolume(kHpQuietestTarget);
     log.appendComment(kBlankLine);
     log.appendComment("# Mute HP Out\n");
-    m_link.ModifyRegister(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep, kHpMuteValue);
-    return;
+    m_link.Modify(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep, kHpMuteValue);
+    return tally.tally();
   }
   log.appendComment(kBlankLine);
   log.appendComment("# Unmute HP Out\n");
   // Bit 4 takes bit 0 of the flag (callers pass 0, which clears the mute).
-  m_link.ModifyRegister(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep,
-                        static_cast<std::uint16_t>(static_cast<std::uint32_t>(flag) << 4));
-  RampHpVolume(m_savedHpVolume);
+  m_link.Modify(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep, static_cast<std::uint16_t>(static_cast<std::uint32_t>(flag) << 4));
+  if (m_hpVolumeSaved) RampHpVolume(m_savedHpVolume);
+  return tally.tally();
 }
 
-Status CodecOperations::WriteDapEnable(int enable) {
+AccessTally CodecOperations::WriteDapEnable(int enable) {
+  ScopedTally tally(m_link);
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment("# Writing DAP enable and disable\n");
   // The DAC is muted around the switch so the change in the signal path makes no pop. If it
   // could not be muted the processor is left alone, but the unmute is still sent.
-  const Status muted = WriteDacMute(1);
-  Status switched = status::kOk;
-  if (muted == status::kOk) {
-    switched = m_link.ModifyRegister(reg::DAP_CONTROL_REG, kDapEnableKeep, static_cast<std::uint16_t>(enable));
+  if (WriteDacMute(1).status == status::kOk) {
+    m_link.Modify(reg::DAP_CONTROL_REG, kDapEnableKeep, static_cast<std::uint16_t>(enable));
   }
-  const Status unmuted = WriteDacMute(0);
-  // Any step that failed makes the whole a failure, even when the unmute went through.
-  if (muted != status::kOk) return muted;
-  if (switched != status::kOk) return switched;
-  return unmuted;
+  WriteDacMute(0);
+  // The tally's status is the first failure of the three, even when the unmute went through.
+  return tally.tally();
 }
 
 }  // namespace tonvisor

@@ -15,14 +15,14 @@ namespace tonvisor {
 
 namespace {
 
-using IntOperation = Status (CodecOperations::*)(int);
-using VoidOperation = void (CodecOperations::*)(int);
-using DoubleOperation = Status (CodecOperations::*)(double);
-using PairOperation = Status (CodecOperations::*)(int, int);
+using IntOperation = AccessResult (CodecOperations::*)(int);
+using CompositeOperation = AccessTally (CodecOperations::*)(int);
+using DoubleOperation = AccessResult (CodecOperations::*)(double);
+using PairOperation = AccessResult (CodecOperations::*)(int, int);
 struct GeqBandOperation {};  // WriteGeqVolume BAND VALUE
 struct PresetOperation {};   // LoadPeqPreset NAME
 
-using Call = std::variant<IntOperation, VoidOperation, DoubleOperation, PairOperation, GeqBandOperation, PresetOperation>;
+using Call = std::variant<IntOperation, CompositeOperation, DoubleOperation, PairOperation, GeqBandOperation, PresetOperation>;
 
 struct IndexEntry {
   std::string_view name;
@@ -186,13 +186,12 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
   if (const auto* call = std::get_if<IntOperation>(&found->call)) {
     const std::optional<int> a = ParseInteger(op, arguments[0], error);
     if (!a) return std::nullopt;
-    return (codec.*(*call))(*a);
+    return (codec.*(*call))(*a).status;
   }
-  if (const auto* call = std::get_if<VoidOperation>(&found->call)) {
+  if (const auto* call = std::get_if<CompositeOperation>(&found->call)) {
     const std::optional<int> a = ParseInteger(op, arguments[0], error);
     if (!a) return std::nullopt;
-    (codec.*(*call))(*a);
-    return status::kOk;
+    return (codec.*(*call))(*a).status;
   }
   if (const auto* call = std::get_if<DoubleOperation>(&found->call)) {
     const std::optional<double> dB = ParseNumber(op, arguments[0], error);
@@ -201,14 +200,14 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
       error = std::string(op) + ": " + arguments[0] + " dB is far outside the DAC's range";
       return std::nullopt;
     }
-    return (codec.*(*call))(*dB);
+    return (codec.*(*call))(*dB).status;
   }
   if (const auto* call = std::get_if<PairOperation>(&found->call)) {
     const std::optional<int> first = ParseInteger(op, arguments[0], error);
     if (!first) return std::nullopt;
     const std::optional<int> second = ParseInteger(op, arguments[1], error);
     if (!second) return std::nullopt;
-    return (codec.*(*call))(*first, *second);
+    return (codec.*(*call))(*first, *second).status;
   }
   if (std::holds_alternative<GeqBandOperation>(found->call)) {
     const std::optional<int> band = ParseInteger(op, arguments[0], error);
@@ -219,15 +218,14 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
     }
     const std::optional<int> a = ParseInteger(op, arguments[1], error);
     if (!a) return std::nullopt;
-    return codec.WriteGeqVolume(*band, *a);
+    return codec.WriteGeqVolume(*band, *a).status;
   }
   const std::optional<PeqPreset> preset = PeqPresetFromName(arguments[0]);
   if (!preset) {
     error = std::string(op) + ": unknown preset " + Quoted(arguments[0]) + " (Flat, Rock, Classical, Dance or Acoustic)";
     return std::nullopt;
   }
-  LoadPeqPreset(codec.link(), *preset);
-  return status::kOk;
+  return LoadPeqPreset(codec.link(), *preset).status;
 }
 
 }  // namespace tonvisor

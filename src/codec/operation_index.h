@@ -19,9 +19,10 @@ struct OperationInfo {
 
 std::vector<OperationInfo> ListOperations();
 
-// Runs the named operation with its arguments. Returns the operation's status (0 for the
-// operations and presets that report none), or nothing when the name is unknown or the
-// arguments do not fit, with the reason in error.
+// Runs the named operation with its arguments. Returns the operation's status in the
+// dispatchers' sense (for a composite operation or preset, the first non-zero status of its
+// accesses), or nothing when the name is unknown or the arguments do not fit, with the reason
+// in error. Callers that need the whole truth count the accesses with a ScopedTally.
 std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_view name,
                                           std::span<const std::string> arguments, std::string& error);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "codec/register_map.h"
+#include "link/user_action.h"
 
 namespace tonvisor {
 
@@ -103,9 +104,10 @@ constexpr std::array<std::string_view, 5> kPresetNames = {"Flat", "Rock", "Class
 
 }  // namespace
 
-void LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
+AccessTally LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
+  ScopedTally tally(link);
   const auto index = static_cast<std::size_t>(preset);
-  if (index >= kPresets.size()) return;
+  if (index >= kPresets.size()) return tally.tally();
   WriteLog& log = link.writeLog();
   const PresetBands& bands = kPresets[index];
   // Every write is a full write, so a preset loads over SPI too. Statuses are not looked at:
@@ -124,6 +126,7 @@ void LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
     log.appendComment("# Enable PEQ\n");
     link.WriteRegister(reg::DAP_PEQ_REG, kAcousticPeqBands);
   }
+  return tally.tally();
 }
 
 std::optional<PeqPreset> PeqPresetFromName(std::string_view name) {

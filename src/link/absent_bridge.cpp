@@ -3,7 +3,7 @@
 namespace tonvisor {
 namespace {
 
-constexpr std::int32_t kDeviceNotFound = 2;
+constexpr std::int32_t kDeviceNotFound = bridge::kDeviceNotFound;
 
 class AbsentI2c final : public I2cLibrary {
  public:
@@ -62,6 +62,21 @@ class AbsentBridge final : public UsbBridge {
 };
 
 }  // namespace
+
+std::string BridgeErrorText(std::int32_t code) {
+  switch (code) {
+    case bridge::kInvalidHandle:
+      return "the channel is not open (press Connect)";
+    case bridge::kDeviceNotFound:
+      return "no USB bridge is plugged in";
+    case bridge::kNoAcknowledge:
+      return "no acknowledge";
+    case bridge::kInvalidArguments:
+      return "the bridge refused the transfer's arguments";
+    default:
+      return "error " + std::to_string(code);
+  }
+}
 
 std::unique_ptr<UsbBridge> MakeAbsentBridge() { return std::make_unique<AbsentBridge>(); }
 

@@ -11,86 +11,160 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   });
 }
 
-DeviceLink::DeviceLink(UsbBridge& bridge, Messenger& messenger, EthernetOptions ethernetOptions)
-    : m_messenger(messenger),
-      m_log(messenger),
-      m_i2c(bridge.i2c(), m_log, m_settings),
-      m_busB(bridge.busB(), messenger),
-      m_spi(bridge.spi(), m_busB, m_log),
-      m_ethernet(m_log, messenger, m_settings, std::move(ethernetOptions)) {}
-
-DeviceLink::Route DeviceLink::route() const {
-  const std::string& type = m_settings.connectionType;
-  if (EqualsIgnoringCase(type, "I2C")) return Route::I2c;
-  if (EqualsIgnoringCase(type, "SPI")) return Route::Spi;
-  if (EqualsIgnoringCase(type, "Ethernet")) return Route::Ethernet;
-  return Route::None;
+void ActionMessenger::show(const Message& message) {
+  if (m_depth > 0 && !m_shown.emplace(message.caption, message.text).second) return;
+  m_target.show(message);
 }
 
-Status DeviceLink::dispatchRead(std::uint16_t address, std::uint16_t* place, bool& delivered) {
-  delivered = false;
-  switch (route()) {
-    case Route::I2c: {
-      const Status result = m_i2c.I2cReadRegister(address, place);
-      delivered = result == status::kOk;
-      return result;
+void ActionMessenger::endAction() {
+  if (m_depth > 0 && --m_depth == 0) m_shown.clear();
+}
+
+DeviceLink::DeviceLink(UsbBridge& bridge, Messenger& messenger, EthernetOptions ethernetOptions)
+    : m_messenger(messenger),
+      m_log(m_messenger),
+      m_i2c(bridge.i2c(), m_settings),
+      m_busB(bridge.busB(), m_messenger),
+      m_spi(bridge.spi(), m_busB),
+      m_ethernet(m_messenger, m_settings, std::move(ethernetOptions)) {}
+
+LinkKind DeviceLink::selectedLink() const {
+  const std::string& type = m_settings.connectionType;
+  if (EqualsIgnoringCase(type, "I2C")) return LinkKind::I2c;
+  if (EqualsIgnoringCase(type, "SPI")) return LinkKind::Spi;
+  if (EqualsIgnoringCase(type, "Ethernet")) return LinkKind::Ethernet;
+  return LinkKind::None;
+}
+
+AccessResult DeviceLink::finish(const AccessResult& access) {
+  for (AccessTally* tally : m_tallies) tally->add(access);
+  return access;
+}
+
+void DeviceLink::boardExchange(AccessResult& access, const BoardExchange& exchange) {
+  if (exchange.done) return;
+  access.fault = AccessFault::BoardFailed;
+  access.boardStep = exchange.failedStep;
+  access.timedOut = exchange.timedOut;
+  // Within one action a board that waited out a time-out is not asked again: every further
+  // access would wait as long to learn the same thing.
+  if (exchange.timedOut && m_actionDepth > 0) m_boardGone = true;
+}
+
+AccessResult DeviceLink::notSupportedOverSpi(std::uint16_t address, AccessKind kind, const char* text) {
+  m_messenger.show(text, kErrorCaption, Owner::none());
+  AccessResult access = NewAccess(kind, LinkKind::Spi, address);
+  access.fault = AccessFault::NotSupported;
+  return access;
+}
+
+AccessResult DeviceLink::readOver(LinkKind link, std::uint16_t address, AccessKind kind) {
+  AccessResult access = NewAccess(kind, link, address);
+  switch (link) {
+    case LinkKind::I2c: {
+      access.i2cDevice = m_i2c.deviceAddress();
+      std::uint16_t value = 0;
+      access.bridgeCode = m_i2c.read(address, value);
+      if (access.bridgeCode == bridge::kOk) {
+        access.value = value;
+      } else {
+        access.fault = AccessFault::BridgeFailed;
+        access.status = status::kI2cReadFailed;
+      }
+      break;
     }
-    case Route::Spi:
-      m_messenger.show(" Read Register Not Supported", kErrorCaption, Owner::none());
-      return status::kOk;
-    case Route::Ethernet:
-      // The transport tells the user about a failure itself; callers see no status.
-      delivered = m_ethernet.EthernetReadRegister(address, place);
-      return status::kOk;
-    case Route::None:
+    case LinkKind::Spi:
+      return notSupportedOverSpi(address, kind,
+                                 kind == AccessKind::Read ? " Read Register Not Supported"
+                                                          : " Modify Register Not Supported");
+    case LinkKind::Ethernet: {
+      if (m_boardGone) {
+        access.fault = AccessFault::BoardUnreachable;
+        break;
+      }
+      std::uint16_t value = 0;
+      const BoardExchange exchange = m_ethernet.read(address, value);
+      boardExchange(access, exchange);
+      if (exchange.done) access.value = value;
+      break;
+    }
+    case LinkKind::None:
+      access.fault = AccessFault::NoLink;
       break;
   }
-  return status::kOk;
+  return access;
+}
+
+AccessResult DeviceLink::writeOver(LinkKind link, std::uint16_t address, std::uint16_t value, AccessKind kind) {
+  AccessResult access = NewAccess(kind, link, address);
+  switch (link) {
+    case LinkKind::I2c:
+      access.i2cDevice = m_i2c.deviceAddress();
+      access.bridgeCode = m_i2c.write(address, value);
+      // Every attempt is logged, also one that failed: the log shows what was sent. Only a
+      // headphone ramp turns this off for its steps.
+      if (m_settings.logRegisterWrites == 1) m_log.appendWrite(address, value);
+      if (access.bridgeCode != bridge::kOk) {
+        access.fault = AccessFault::BridgeFailed;
+        access.status = status::kI2cWriteFailed;
+      }
+      break;
+    case LinkKind::Spi:
+      access.bridgeCode = m_spi.write(address, value);
+      if (access.bridgeCode == bridge::kOk) {
+        m_log.appendWrite(address, value);
+      } else {
+        access.fault = AccessFault::BridgeFailed;
+        access.status = status::kSpiWriteFailed;
+      }
+      break;
+    case LinkKind::Ethernet:
+      if (m_boardGone) {
+        access.fault = AccessFault::BoardUnreachable;
+        break;
+      }
+      boardExchange(access, m_ethernet.write(address, value));
+      if (access.ok()) m_log.appendWrite(address, value);
+      break;
+    case LinkKind::None:
+      access.fault = AccessFault::NoLink;
+      break;
+  }
+  return access;
+}
+
+AccessResult DeviceLink::Read(std::uint16_t address) {
+  return finish(readOver(selectedLink(), address, AccessKind::Read));
 }
 
 Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
-  bool delivered = false;
-  return dispatchRead(address, value, delivered);
-}
-
-DeviceLink::RegisterRead DeviceLink::ReadRegisterValue(std::uint16_t address) {
-  std::uint16_t value = 0;
-  bool delivered = false;
-  RegisterRead read;
-  read.status = dispatchRead(address, &value, delivered);
-  if (delivered) read.value = value;
-  return read;
-}
-
-Status DeviceLink::WriteRegister(std::uint16_t address, std::uint16_t value) {
-  switch (route()) {
-    case Route::I2c:
-      return m_i2c.I2cWriteRegister(address, value);
-    case Route::Spi:
-      return m_spi.SpiWriteRegister(address, value);
-    case Route::Ethernet:
-      m_ethernet.EthernetWriteRegister(address, value);
-      return status::kOk;
-    case Route::None:
-      break;
+  if (value == nullptr && selectedLink() == LinkKind::I2c) {
+    AccessResult access = NewAccess(AccessKind::Read, LinkKind::I2c, address);
+    access.fault = AccessFault::NoValuePlace;
+    access.status = status::kNoValuePlace;
+    return finish(access).status;
   }
-  return status::kOk;
+  const AccessResult access = Read(address);
+  if (access.value && value != nullptr) *value = *access.value;
+  return access.status;
 }
 
-Status DeviceLink::ModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
-  switch (route()) {
-    case Route::I2c:
-      return m_i2c.I2cModifyRegister(address, keepMask, value);
-    case Route::Spi:
-      m_messenger.show(" Modify Register Not Supported", kErrorCaption, Owner::none());
-      return status::kOk;
-    case Route::Ethernet:
-      m_ethernet.EthernetModifyRegister(address, keepMask, value);
-      return status::kOk;
-    case Route::None:
-      break;
-  }
-  return status::kOk;
+AccessResult DeviceLink::Write(std::uint16_t address, std::uint16_t value) {
+  return finish(writeOver(selectedLink(), address, value, AccessKind::Write));
+}
+
+AccessResult DeviceLink::WriteOverSpi(std::uint16_t address, std::uint16_t value) {
+  return finish(writeOver(LinkKind::Spi, address, value, AccessKind::Write));
+}
+
+AccessResult DeviceLink::Modify(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
+  const LinkKind link = selectedLink();
+  AccessResult read = readOver(link, address, AccessKind::Modify);
+  // A read that brought nothing ends the modify: nothing is written and nothing logged.
+  if (!read.ok()) return finish(read);
+  AccessResult written = writeOver(link, address, MergeKeepMask(*read.value, keepMask, value), AccessKind::Modify);
+  written.value = read.value;
+  return finish(written);
 }
 
 }  // namespace tonvisor

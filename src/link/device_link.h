@@ -1,7 +1,12 @@
 #pragma once
 
-#include <optional>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "link/access.h"
 #include "link/ethernet_transport.h"
 #include "link/i2c_transport.h"
 #include "link/link_settings.h"
@@ -13,28 +18,55 @@
 
 namespace tonvisor {
 
+// Passes messages on to the program's messenger. While a user action runs it shows each
+// distinct message once: 300 failed writes to a board that went away tell the user once that
+// the board cannot be reached, and the action's closing message counts the rest.
+class ActionMessenger final : public Messenger {
+ public:
+  explicit ActionMessenger(Messenger& target) : m_target(target) {}
+  void show(const Message& message) override;
+  using Messenger::show;
+
+  void beginAction() { ++m_depth; }
+  void endAction();
+
+ private:
+  Messenger& m_target;
+  int m_depth = 0;
+  std::set<std::pair<std::string, std::string>> m_shown;  // caption, text
+};
+
 // Everything between the program and the chip: the settings, the write log, the three
 // transports and the dispatchers that pick one by the connection type. The program makes
 // one; a test makes one around its own bridge and messenger.
+//
+// Every access is decided here: which transport carries it, how a read-modify-write merges
+// (the same for every link), and which writes the log keeps (I2C logs every attempt while
+// logRegisterWrites is 1; SPI and Ethernet log the writes that went through).
 class DeviceLink {
  public:
   DeviceLink(UsbBridge& bridge, Messenger& messenger, EthernetOptions ethernetOptions = {});
   DeviceLink(const DeviceLink&) = delete;
   DeviceLink& operator=(const DeviceLink&) = delete;
 
-  // Transport-independent register access. Over SPI reads and modifies are refused with a
-  // message; over Ethernet failures are shown by the transport and 0 is returned.
+  // Register access on the selected link, with the whole truth about it.
+  AccessResult Read(std::uint16_t address);
+  AccessResult Write(std::uint16_t address, std::uint16_t value);
+  AccessResult Modify(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
+  // A write over SPI whatever link is selected (Direct Register RW's WriteSPI).
+  AccessResult WriteOverSpi(std::uint16_t address, std::uint16_t value);
+
+  // The same accesses giving only the status the dispatchers have always returned: over SPI
+  // reads and modifies are refused with a message and 0; over Ethernet failures are shown by
+  // the transport and 0 is returned. ReadRegister stores the value only when one arrived.
   Status ReadRegister(std::uint16_t address, std::uint16_t* value);
-  Status WriteRegister(std::uint16_t address, std::uint16_t value);
-  Status ModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
-  // The same read as ReadRegister, with the same messages and status, for callers that must
-  // know whether a value arrived: none over SPI, after a failed I2C or Ethernet read, or with
-  // no link selected.
-  struct RegisterRead {
-    Status status = status::kOk;
-    std::optional<std::uint16_t> value;
-  };
-  RegisterRead ReadRegisterValue(std::uint16_t address);
+  Status WriteRegister(std::uint16_t address, std::uint16_t value) { return Write(address, value).status; }
+  Status ModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
+    return Modify(address, keepMask, value).status;
+  }
+
+  // The link the connection type selects (compared without regard to case).
+  LinkKind selectedLink() const;
 
   LinkSettings& settings() { return m_settings; }
   const LinkSettings& settings() const { return m_settings; }
@@ -46,18 +78,26 @@ class DeviceLink {
   EthernetTransport& ethernet() { return m_ethernet; }
 
  private:
-  enum class Route { I2c, Spi, Ethernet, None };
-  Route route() const;
-  // The one read dispatcher: stores into place only when a value arrived, and says whether.
-  Status dispatchRead(std::uint16_t address, std::uint16_t* place, bool& delivered);
+  friend class ScopedTally;
+  friend class UserAction;
 
-  Messenger& m_messenger;
+  AccessResult readOver(LinkKind link, std::uint16_t address, AccessKind kind);
+  AccessResult writeOver(LinkKind link, std::uint16_t address, std::uint16_t value, AccessKind kind);
+  AccessResult notSupportedOverSpi(std::uint16_t address, AccessKind kind, const char* text);
+  void boardExchange(AccessResult& access, const BoardExchange& exchange);
+  AccessResult finish(const AccessResult& access);
+
+  ActionMessenger m_messenger;
   LinkSettings m_settings;
   WriteLog m_log;
   I2cTransport m_i2c;
   BusBPins m_busB;
   SpiTransport m_spi;
   EthernetTransport m_ethernet;
+
+  std::vector<AccessTally*> m_tallies;  // every open ScopedTally counts every access
+  int m_actionDepth = 0;
+  bool m_boardGone = false;  // in this action the board already waited out a time-out
 };
 
 // Case-insensitive comparison of ASCII texts, as the connection type and list items are

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "link/ethernet_protocol.h"
-#include "link/status.h"
 
 namespace tonvisor {
 
@@ -42,11 +41,16 @@ void PreciseSleep(std::chrono::milliseconds length) {
   }
 }
 
-EthernetTransport::EthernetTransport(WriteLog& log, Messenger& messenger, const LinkSettings& settings,
-                                     EthernetOptions options)
-    : m_log(log), m_messenger(messenger), m_settings(settings), m_options(std::move(options)) {}
+EthernetTransport::EthernetTransport(Messenger& messenger, const LinkSettings& settings, EthernetOptions options)
+    : m_messenger(messenger), m_settings(settings), m_options(std::move(options)) {}
 
-void EthernetTransport::fail(std::string_view text) { m_messenger.show(text, kApplicationTitle, Owner::mainWindow()); }
+bool EthernetTransport::fail(std::string_view text, BoardExchange& exchange, BoardStep step, const TcpSocket& socket) {
+  exchange.done = false;
+  exchange.failedStep = step;
+  exchange.timedOut = socket.timedOut();
+  m_messenger.show(text, kApplicationTitle, Owner::mainWindow());
+  return false;
+}
 
 void EthernetTransport::pauseAfterAccess() {
   if (m_options.pause) {
@@ -61,72 +65,68 @@ bool EthernetTransport::SendHeader(TcpSocket& socket, std::uint32_t command) {
   return socket.sendAll(header.data(), header.size(), m_options.timeout) == header.size();
 }
 
-bool EthernetTransport::ReceiveReturnCode(TcpSocket& socket, const Texts& texts) {
+bool EthernetTransport::ReceiveReturnCode(TcpSocket& socket, const Texts& texts, BoardExchange& exchange) {
   std::array<std::uint8_t, 4> code{};
   if (socket.receiveAll(code.data(), code.size(), m_options.timeout) != code.size()) {
-    fail(texts.noReturnCode);
-    return false;
+    return fail(texts.noReturnCode, exchange, BoardStep::ReturnCode, socket);
   }
   if (ethernet::FromBe32(code.data()) != ethernet::kAccepted) {
-    fail(texts.badReturnCode);
-    return false;
+    return fail(texts.badReturnCode, exchange, BoardStep::Refused, socket);
   }
   return true;
 }
 
-bool EthernetTransport::startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts) {
-  if (!socket.create()) {
-    fail(texts.creatingSocket);
-    return false;
-  }
+bool EthernetTransport::startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts,
+                                      BoardExchange& exchange) {
+  if (!socket.create()) return fail(texts.creatingSocket, exchange, BoardStep::CreateSocket, socket);
   if (!socket.connectTo(m_settings.ethernetAddress, m_settings.ethernetPort, m_options.timeout)) {
-    fail(kConnectingFailed);
-    return false;
+    return fail(kConnectingFailed, exchange, BoardStep::Connect, socket);
   }
-  if (!SendHeader(socket, command)) {
-    fail(texts.sendingHeader);
-    return false;
-  }
-  return ReceiveReturnCode(socket, texts);
+  if (!SendHeader(socket, command)) return fail(texts.sendingHeader, exchange, BoardStep::SendHeader, socket);
+  return ReceiveReturnCode(socket, texts, exchange);
 }
 
-void EthernetTransport::EthernetWriteRegister(std::uint16_t address, std::uint16_t value) {
+BoardExchange EthernetTransport::write(std::uint16_t address, std::uint16_t value) {
+  BoardExchange exchange;
   TcpSocket socket;
-  if (!startExchange(socket, ethernet::kWriteCommand, kWriteTexts)) return;
-  const auto addressBytes = ethernet::Be16(address);
-  if (socket.sendAll(addressBytes.data(), 2, m_options.timeout) != 2) return fail(kWriteTexts.sendingRegister);
-  const auto valueBytes = ethernet::Be16(value);
-  if (socket.sendAll(valueBytes.data(), 2, m_options.timeout) != 2) return fail(kSendingValueFailed);
-  if (!ReceiveReturnCode(socket, kWriteTexts)) return;
-  m_log.appendWrite(address, value);
-  socket.close();
-  pauseAfterAccess();
-}
-
-bool EthernetTransport::EthernetReadRegister(std::uint16_t address, std::uint16_t* value) {
-  TcpSocket socket;
-  if (!startExchange(socket, ethernet::kReadCommand, kReadTexts)) return false;
+  if (!startExchange(socket, ethernet::kWriteCommand, kWriteTexts, exchange)) return exchange;
   const auto addressBytes = ethernet::Be16(address);
   if (socket.sendAll(addressBytes.data(), 2, m_options.timeout) != 2) {
-    fail(kReadTexts.sendingRegister);
-    return false;
+    fail(kWriteTexts.sendingRegister, exchange, BoardStep::SendRegister, socket);
+    return exchange;
   }
-  if (!ReceiveReturnCode(socket, kReadTexts)) return false;
-  std::array<std::uint8_t, 2> received{};
-  if (socket.receiveAll(received.data(), 2, m_options.timeout) != 2) {
-    fail(kReceivingValueFailed);
-    return false;
+  const auto valueBytes = ethernet::Be16(value);
+  if (socket.sendAll(valueBytes.data(), 2, m_options.timeout) != 2) {
+    fail(kSendingValueFailed, exchange, BoardStep::SendValue, socket);
+    return exchange;
   }
+  if (!ReceiveReturnCode(socket, kWriteTexts, exchange)) return exchange;
   socket.close();
-  if (value != nullptr) *value = ethernet::FromBe16(received.data());
+  exchange.done = true;
   pauseAfterAccess();
-  return true;
+  return exchange;
 }
 
-void EthernetTransport::EthernetModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
-  std::uint16_t old = 0;
-  if (!EthernetReadRegister(address, &old)) return;
-  EthernetWriteRegister(address, MergeKeepMask(old, keepMask, value));
+BoardExchange EthernetTransport::read(std::uint16_t address, std::uint16_t& value) {
+  BoardExchange exchange;
+  TcpSocket socket;
+  if (!startExchange(socket, ethernet::kReadCommand, kReadTexts, exchange)) return exchange;
+  const auto addressBytes = ethernet::Be16(address);
+  if (socket.sendAll(addressBytes.data(), 2, m_options.timeout) != 2) {
+    fail(kReadTexts.sendingRegister, exchange, BoardStep::SendRegister, socket);
+    return exchange;
+  }
+  if (!ReceiveReturnCode(socket, kReadTexts, exchange)) return exchange;
+  std::array<std::uint8_t, 2> received{};
+  if (socket.receiveAll(received.data(), 2, m_options.timeout) != 2) {
+    fail(kReceivingValueFailed, exchange, BoardStep::ReceiveValue, socket);
+    return exchange;
+  }
+  socket.close();
+  value = ethernet::FromBe16(received.data());
+  exchange.done = true;
+  pauseAfterAccess();
+  return exchange;
 }
 
 }  // namespace tonvisor

@@ -4,10 +4,10 @@
 #include <functional>
 #include <string_view>
 
+#include "link/access.h"
 #include "link/link_settings.h"
 #include "link/messenger.h"
 #include "link/tcp_socket.h"
-#include "link/write_log.h"
 
 namespace tonvisor {
 
@@ -28,29 +28,35 @@ struct EthernetOptions {
 // clock.
 void PreciseSleep(std::chrono::milliseconds length);
 
+// How one exchange with the board ended: done, or the step that failed and whether it waited
+// out its time-out.
+struct BoardExchange {
+  bool done = false;
+  BoardStep failedStep = BoardStep::Connect;
+  bool timedOut = false;
+};
+
 // Register access through a board that relays it: each read or write is one short TCP
 // connection carrying one request. Failures are told to the user here (owned by the main
-// window) and never reach the caller as a status.
+// window) in the board tool's own words; what is logged is the link's business.
 class EthernetTransport {
  public:
-  EthernetTransport(WriteLog& log, Messenger& messenger, const LinkSettings& settings, EthernetOptions options = {});
+  EthernetTransport(Messenger& messenger, const LinkSettings& settings, EthernetOptions options = {});
 
-  void EthernetWriteRegister(std::uint16_t address, std::uint16_t value);
-  // Stores the value only when the whole exchange succeeded, and says whether it did.
-  bool EthernetReadRegister(std::uint16_t address, std::uint16_t* value);
-  void EthernetModifyRegister(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value);
+  BoardExchange write(std::uint16_t address, std::uint16_t value);
+  // Stores the value only when the whole exchange succeeded.
+  BoardExchange read(std::uint16_t address, std::uint16_t& value);
 
  private:
   using Texts = EthernetExchangeTexts;
   // Creates the socket, connects and sends the header; shows the step's message on failure.
-  bool startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts);
+  bool startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts, BoardExchange& exchange);
   bool SendHeader(TcpSocket& socket, std::uint32_t command);
   // Receives one return code; shows the step's message and returns false unless it is 0.
-  bool ReceiveReturnCode(TcpSocket& socket, const Texts& texts);
-  void fail(std::string_view text);
+  bool ReceiveReturnCode(TcpSocket& socket, const Texts& texts, BoardExchange& exchange);
+  bool fail(std::string_view text, BoardExchange& exchange, BoardStep step, const TcpSocket& socket);
   void pauseAfterAccess();
 
-  WriteLog& m_log;
   Messenger& m_messenger;
   const LinkSettings& m_settings;
   EthernetOptions m_options;

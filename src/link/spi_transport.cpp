@@ -33,9 +33,11 @@ Status BusBPins::BusBReadPins(std::uint8_t* pins) {
 }
 
 Status BusBPins::BusBWritePin(int pin, int level) {
+  // A level of 2 would set the neighbouring pin, a pin of 9 another pin altogether.
+  if (pin < 0 || pin > 7 || (level != 0 && level != 1)) return status::kInvalidArgument;
   // The image changes first, so the pin keeps its new level even if this write fails.
-  const unsigned bit = 1u << (static_cast<unsigned>(pin) & 7u);
-  const unsigned set = (static_cast<unsigned>(level) << (static_cast<unsigned>(pin) & 7u));
+  const unsigned bit = 1u << static_cast<unsigned>(pin);
+  const unsigned set = static_cast<unsigned>(level) << static_cast<unsigned>(pin);
   m_image = static_cast<std::uint8_t>(((m_image & ~bit) | set) & 0xFFu);
 
   BridgeHandle handle = 0;
@@ -51,6 +53,7 @@ Status BusBPins::BusBWritePin(int pin, int level) {
 }
 
 Status SpiTransport::SpiOpen() {
+  SpiClose();
   m_handle = 0;
   if (m_library.open(&m_handle) != 0) return status::kSpiOpenFailed;
   const bool ready = m_library.initDevice(m_handle, kClockDivisor) == 0 && m_library.completeSetup(m_handle) == 0 &&
@@ -60,10 +63,17 @@ Status SpiTransport::SpiOpen() {
     m_library.close(m_handle);
     return status::kSpiOpenFailed;
   }
+  m_open = true;
   return status::kOk;
 }
 
-Status SpiTransport::SpiWriteRegister(std::uint16_t address, std::uint16_t value) {
+void SpiTransport::SpiClose() {
+  if (!m_open) return;
+  m_library.close(m_handle);
+  m_open = false;
+}
+
+std::int32_t SpiTransport::write(std::uint16_t address, std::uint16_t value) {
   // Chip select on bus B: the pin operations report their own failures and the write goes
   // on regardless.
   std::uint8_t pins = 0;
@@ -73,12 +83,8 @@ Status SpiTransport::SpiWriteRegister(std::uint16_t address, std::uint16_t value
   const std::uint8_t addressBytes[2] = {static_cast<std::uint8_t>(address >> 8),
                                         static_cast<std::uint8_t>(address & 0xFF)};
   const std::uint8_t valueBytes[2] = {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)};
-  if (m_library.write(m_handle, SpiStartCondition{0, 0, 1, 0}, 1, 0, 16, addressBytes, 2, 1, 16, valueBytes, 2,
-                      SpiWaitRecord{0}, SpiHighPinRecord{0, 0, 0, 0, 0, 0, 0, 0}) != 0) {
-    return status::kSpiWriteFailed;
-  }
-  m_log.appendWrite(address, value);
-  return status::kOk;
+  return m_library.write(m_handle, SpiStartCondition{0, 0, 1, 0}, 1, 0, 16, addressBytes, 2, 1, 16, valueBytes, 2,
+                         SpiWaitRecord{0}, SpiHighPinRecord{0, 0, 0, 0, 0, 0, 0, 0});
 }
 
 }  // namespace tonvisor

@@ -3,7 +3,6 @@
 #include "link/messenger.h"
 #include "link/status.h"
 #include "link/usb_bridge.h"
-#include "link/write_log.h"
 
 namespace tonvisor {
 
@@ -18,6 +17,8 @@ class BusBPins {
   BusBPins(PinLibrary& library, Messenger& messenger) : m_library(library), m_messenger(messenger) {}
 
   Status BusBReadPins(std::uint8_t* pins);
+  // Sets one pin (0 to 7) to a level (0 or 1); any other pin or level names no pin state and
+  // is refused with status::kInvalidArgument, the image and the pins untouched.
   Status BusBWritePin(int pin, int level);
 
   // Image of the pin levels last written (the pins not named by a write keep these levels).
@@ -32,23 +33,33 @@ class BusBPins {
   std::uint8_t m_image = 0;
 };
 
-// Write-only register access over the bridge's SPI channel.
+// Write-only register access over the bridge's SPI channel. A pure bus: what gets logged is
+// the link's business.
 class SpiTransport {
  public:
   static constexpr std::uint32_t kClockDivisor = 14;
   static constexpr int kChipSelectPin = 3;  // driven low on bus B before every write
 
-  SpiTransport(SpiLibrary& library, BusBPins& busB, WriteLog& log) : m_library(library), m_busB(busB), m_log(log) {}
+  SpiTransport(SpiLibrary& library, BusBPins& busB) : m_library(library), m_busB(busB) {}
+  ~SpiTransport() { SpiClose(); }
+  SpiTransport(const SpiTransport&) = delete;
+  SpiTransport& operator=(const SpiTransport&) = delete;
 
+  // Opens the channel; one this transport opened before is closed first.
   Status SpiOpen();
-  Status SpiWriteRegister(std::uint16_t address, std::uint16_t value);
+  // Closes the channel if this transport opened it.
+  void SpiClose();
+  bool isOpen() const { return m_open; }
 
+  // One register write, chip select on bus B first: the SPI library's result (bridge::kOk
+  // when it went through).
+  std::int32_t write(std::uint16_t address, std::uint16_t value);
 
  private:
   SpiLibrary& m_library;
   BusBPins& m_busB;
-  WriteLog& m_log;
   BridgeHandle m_handle = 0;
+  bool m_open = false;
 };
 
 }  // namespace tonvisor

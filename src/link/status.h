@@ -19,6 +19,8 @@ inline constexpr Status kI2cReadFailed = 101;
 inline constexpr Status kI2cWriteFailed = 102;
 inline constexpr Status kSpiOpenFailed = 150;
 inline constexpr Status kSpiWriteFailed = 152;
+// An argument that names no register, field or pin value at all: nothing was logged or sent.
+inline constexpr Status kInvalidArgument = 200;
 }  // namespace status
 
 // new = (old AND keep) OR (value AND NOT keep): the keep-mask holds the bits that keep their old value.

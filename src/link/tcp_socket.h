@@ -33,11 +33,18 @@ class TcpSocket {
   std::size_t receiveAll(void* data, std::size_t size, Timeout timeout);
 
   bool valid() const { return m_fd >= 0; }
+  // Whether the last step that failed did so by waiting out its time-out (a board that went
+  // silent or a host that does not answer), rather than by a refusal or a closed connection.
+  bool timedOut() const { return m_timedOut; }
   int fd() const { return m_fd; }
   void close();
 
  private:
+  // Waits for a connect that a signal interrupted to finish, until the deadline.
+  bool finishInterruptedConnect(std::chrono::steady_clock::time_point deadline);
+
   int m_fd = -1;
+  bool m_timedOut = false;
 };
 
 // Turns Nagle's algorithm off on an accepted or created socket.

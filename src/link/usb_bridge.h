@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace tonvisor {
 
@@ -13,6 +14,20 @@ namespace tonvisor {
 // sees the same calls whatever sits behind it.
 
 using BridgeHandle = std::uint32_t;
+
+// What the library entries return. Every backend uses these codes, so that a failure can be
+// told to the user in words whatever sits behind the bridge.
+namespace bridge {
+inline constexpr std::int32_t kOk = 0;
+inline constexpr std::int32_t kInvalidHandle = 1;     // the channel is not open
+inline constexpr std::int32_t kDeviceNotFound = 2;    // no bridge plugged in
+inline constexpr std::int32_t kNoAcknowledge = 4;     // nothing answered at that I2C address
+inline constexpr std::int32_t kInvalidArguments = 6;
+}  // namespace bridge
+
+// A library result in words: "the channel is not open (press Connect)", "no USB bridge is
+// plugged in", ... or "error N" for a code no backend gives.
+std::string BridgeErrorText(std::int32_t code);
 
 // I2C channel (channel A in I2C mode).
 struct I2cPageRecord {

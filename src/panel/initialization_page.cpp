@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "link/connect.h"
+#include "link/user_action.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/busy_cursor.h"
@@ -223,68 +225,18 @@ void InitializationPage::connectionTypeChosen() {
 }
 
 void InitializationPage::connectLink() {
-  // Every press starts a new log, also one that then fails.
-  m_context.link.writeLog().clear();
-
-  const std::string& type = m_context.link.settings().connectionType;
-  bool connected = true;
-  if (EqualsIgnoringCase(type, kI2c)) {
-    connected = connectI2c();
-  } else if (EqualsIgnoringCase(type, kEthernet)) {
-    connected = connectEthernet();
-  } else if (EqualsIgnoringCase(type, kSpi)) {
-    connected = connectSpi();
+  ConnectRequest request;
+  if (const std::optional<unsigned long> address = ParseHexText(m_i2cAddress->text().toStdString())) {
+    request.i2cAddress = static_cast<std::uint16_t>(*address & 0xFFFFu);
+  }
+  request.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
+  request.port = wholeNumber(m_port->text(), kMaxPort);
+  bool connected = false;
+  {
+    BusyCursor busy;
+    connected = Connect(m_context.link, request, OwnerOf(this));
   }
   if (connected) m_connect->setEnabled(false);
-}
-
-bool InitializationPage::connectI2c() {
-  const std::optional<unsigned long> address = ParseHexText(m_i2cAddress->text().toStdString());
-  if (!address) {
-    // A text without a single hexadecimal digit names no device; opening the channel with
-    // a made-up address would only look like success.
-    tell(tr("The I2C Address must be a hexadecimal number, such as A or 0x0A."));
-    return false;
-  }
-  BusyCursor busy;
-  if (m_context.link.i2c().I2cOpen(static_cast<std::uint16_t>(*address & 0xFFFFu)) != status::kOk) {
-    tell(QStringLiteral("I2C Initialization Error"));
-    return false;
-  }
-  return true;
-}
-
-bool InitializationPage::connectEthernet() {
-  LinkSettings& settings = m_context.link.settings();
-  const std::uint32_t address = m_ethernetAddress->address();
-  settings.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
-
-  const std::optional<std::uint32_t> port = wholeNumber(m_port->text(), kMaxPort);
-  if (!port) {
-    tell(tr("The Port must be a whole number from 0 to 65535."));
-    return false;
-  }
-  settings.ethernetPort = *port;
-
-  if (address == 0) {
-    tell(QStringLiteral(" Invalid IP Address "));
-    return false;
-  }
-  if (settings.ethernetPort == 0) {
-    tell(QStringLiteral(" Invalid Socket "));
-    return false;
-  }
-  // Nothing to open: every access makes its own connection to the board.
-  return true;
-}
-
-bool InitializationPage::connectSpi() {
-  BusyCursor busy;
-  if (m_context.link.spi().SpiOpen() != status::kOk) {
-    tell(QStringLiteral("SPI Initialization Error"));
-    return false;
-  }
-  return true;
 }
 
 void InitializationPage::initializeChip() {
@@ -298,7 +250,6 @@ void InitializationPage::configureClocks() {
   const ClockSource& source = chosen(kClockSources, m_sysMclk);
   const SampleRate& rate = chosen(kSampleRates, m_sampleRate);
   const bool slave = EqualsIgnoringCase(m_i2sClockRole->currentText().toStdString(), kSlave);
-  const int role = slave ? 0 : 1;
 
   // The PLL divisor is worked out before anything is written: a clock that is no number
   // must not leave the DAC muted halfway through.
@@ -312,7 +263,19 @@ void InitializationPage::configureClocks() {
     }
   }
 
-  BusyCursor busy;
+  std::string failures;
+  {
+    BusyCursor busy;
+    UserAction action(m_context.link);
+    programClocks(source.code, rate.code, rate.hz, slave, pll);
+    failures = action.failureSummary();
+  }
+  if (!failures.empty()) tell(tr("Config Clock: %1").arg(QString::fromStdString(failures)));
+}
+
+void InitializationPage::programClocks(int sourceCode, int rateCode, double rateHz, bool slave,
+                                       const std::optional<PllDivisor>& pll) {
+  const int role = slave ? 0 : 1;
   CodecOperations& codec = m_context.codec;
   codec.WriteDacMute(1);
   if (pll) {
@@ -320,9 +283,9 @@ void InitializationPage::configureClocks() {
     codec.ConfigureSysMclkDiv2(pll->halved ? 1 : 0);
     codec.ConfigurePllDivisor(pll->integerPart, pll->fractionalPart);
   }
-  codec.ConfigureSysMclk(source.code);
-  m_context.state.systemSampleRate = rate.hz;
-  codec.ConfigureSampleRate(rate.code);
+  codec.ConfigureSysMclk(sourceCode);
+  m_context.state.systemSampleRate = rateHz;
+  codec.ConfigureSampleRate(rateCode);
   if (EqualsIgnoringCase(m_context.link.settings().connectionType, kI2c)) {
     BusBPins& pins = m_context.link.busB();
     pins.BusBWritePin(kI2sRolePin0, slave ? 1 : 0);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 
 #include <QWidget>
 
 #include "panel/panel_context.h"
+#include "panel/pll_divisor.h"
 
 class QComboBox;
 class QFormLayout;
@@ -36,10 +38,8 @@ class InitializationPage : public QWidget {
   QGroupBox* createInterfaceGroup();
   QGroupBox* createClocksGroup();
   static void alignCaptions(std::initializer_list<QGroupBox*> groups);
-  // Connect's three links; each returns false after telling the user why it stopped.
-  bool connectI2c();
-  bool connectEthernet();
-  bool connectSpi();
+  // Config Clock's sequence: mute, clocks (with the PLL when given), rate, I2S role, unmute.
+  void programClocks(int sourceCode, int rateCode, double rateHz, bool slave, const std::optional<PllDivisor>& pll);
   void tell(const QString& text);
 
   PanelContext m_context;

@@ -3,10 +3,10 @@
 namespace tonvisor {
 namespace {
 
-constexpr std::int32_t kOk = 0;
-constexpr std::int32_t kInvalidHandle = 1;
-constexpr std::int32_t kNoAcknowledge = 4;  // nothing answered at that I2C address
-constexpr std::int32_t kInvalidArguments = 6;
+constexpr std::int32_t kOk = bridge::kOk;
+constexpr std::int32_t kInvalidHandle = bridge::kInvalidHandle;
+constexpr std::int32_t kNoAcknowledge = bridge::kNoAcknowledge;
+constexpr std::int32_t kInvalidArguments = bridge::kInvalidArguments;
 
 // Handles the simulated libraries give out; 0 is never a valid handle.
 constexpr BridgeHandle kI2cHandle = 0x12C1;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "codec/register_map.h"
+#include "link/user_action.h"
 
 namespace tonvisor {
 
@@ -126,6 +127,16 @@ std::string skippedLinesMessage(std::size_t firstLine, const std::string& firstT
   return text;
 }
 
+std::string failedWritesMessage(const ScriptRunResult& result, const LinkSettings& settings) {
+  const AccessTally& tally = result.accesses;
+  std::string text = std::to_string(tally.failed) + " of " + std::to_string(tally.accesses) +
+                     (tally.accesses == 1 ? " register write" : " register writes") +
+                     " of the script did not reach the chip. The first, line " +
+                     std::to_string(result.firstFailedLine) + " \"" + result.firstFailedText + "\": ";
+  if (tally.firstFailure) text += DescribeFailure(*tally.firstFailure, settings);
+  return text + ".";
+}
+
 }  // namespace
 
 std::string RenderLogEntry(const WriteLog::Entry& entry, WriteForm form) {
@@ -171,6 +182,7 @@ bool WriteScriptFile(const std::string& path, const RenderedLines& lines) {
 }
 
 ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options) {
+  UserAction action(link);
   ScriptRunResult result;
   Messenger& messenger = link.messenger();
   WriteLog& log = link.writeLog();
@@ -179,6 +191,7 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
   FilePtr file;
   if (!std::filesystem::is_directory(path, ignored)) file.reset(std::fopen(path.c_str(), "r"));
   if (!file) {
+    if (options.linesDone) options.linesDone();
     messenger.show(kFileDoesNotExist, kApplicationTitle, options.owner);
     return result;
   }
@@ -221,7 +234,10 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
         // An unknown name is reported and the value goes to address 0x0000, as scripts have
         // always run.
         if (byName) address = FindRegisterAddress(fields[1], messenger, options.owner);
-        link.WriteRegister(*address, *value);
+        if (!link.Write(*address, *value).ok() && result.firstFailedLine == 0) {
+          result.firstFailedLine = thisLine;
+          result.firstFailedText = withoutLineEnd(line);
+        }
         ++result.writes;
       }
       previousWasComment = false;
@@ -232,6 +248,8 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
       break;
     }
   }
+  result.accesses = action.tally();
+  if (options.linesDone) options.linesDone();
   if (!result.cancelled && reader.failed()) {
     result.readFailed = true;
     messenger.show("The script could not be read past line " + std::to_string(lineNumber) + "; the run stopped there.",
@@ -241,6 +259,9 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
     result.firstSkippedLine = firstSkippedLine;
     messenger.show(skippedLinesMessage(firstSkippedLine, firstSkippedText, result.skipped), kApplicationTitle,
                    options.owner);
+  }
+  if (!result.accesses.allWentThrough()) {
+    messenger.show(failedWritesMessage(result, link.settings()), kApplicationTitle, options.owner);
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/access.h"
 #include "link/device_link.h"
 
 namespace tonvisor {
@@ -42,6 +43,9 @@ struct ScriptRunOptions {
   // Called after each line with the number of lines done; returning false stops the run
   // after that line (what was done stays in the log).
   std::function<bool(std::size_t linesDone)> progress;
+  // Called once the lines are done, before the run's closing messages (a progress window
+  // closes here, so that it does not stay open behind them).
+  std::function<void()> linesDone;
 };
 
 struct ScriptRunResult {
@@ -53,6 +57,15 @@ struct ScriptRunResult {
   std::size_t skipped = 0;  // malformed write lines, reported once, nothing written for them
   std::size_t firstSkippedLine = 0;  // the file's line number of the first of them (0: none)
   bool readFailed = false;           // the file stopped reading before its end (reported)
+  AccessTally accesses;              // every register write the run made, and how many failed
+  std::size_t firstFailedLine = 0;   // the file's line number of the first write that failed (0: none)
+  std::string firstFailedText;       // that line, without its line end
+
+  // Whether the run did all it was asked: opened, read to its end, every write line
+  // understood and every write through to the chip.
+  bool allWentThrough() const {
+    return opened && !cancelled && !readFailed && skipped == 0 && accesses.allWentThrough();
+  }
 };
 
 // Reads and runs one script: comment lines (any "#") go to the log with a separator ahead of
@@ -60,7 +73,10 @@ struct ScriptRunResult {
 // WriteRegister, everything else is ignored. Lines are read 499 characters at a time (the
 // rest of a longer line is the next line); CR LF reads as one line end. A write line without
 // a register and a 16-bit hexadecimal value writes nothing; such lines are counted and told
-// once, after the run. Messages go through link.messenger() with the options' owner.
+// once, after the run. The run is one user action: each distinct message is shown once, and
+// when writes did not reach the chip the run ends with one message that counts them and
+// names the first (its line and why). Messages go through link.messenger() with the options'
+// owner.
 ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options);
 
 }  // namespace tonvisor

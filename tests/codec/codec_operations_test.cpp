@@ -22,7 +22,7 @@ TEST_F(DacVolume, EverySliderPositionGivesTheCodeTheBoardsExpect) {
     const double dB = (p - 191) * 0.5017;
     const bool landsJustBelow = p == 16 || p == 17 || p == 18 || (p >= 47 && p <= 50);
     const int code = (landsJustBelow ? 250 : 251) - p;
-    EXPECT_EQ(codec.ConfigureDacVolume(dB), status::kOk);
+    EXPECT_EQ(codec.ConfigureDacVolume(dB).status, status::kOk);
     EXPECT_EQ(chip.read(kDacVol), code << 8 | code) << "position " << p;
   }
   // Typed in, -87.7975 dB is position 16.
@@ -34,16 +34,16 @@ using FieldOperations = CodecOnChip;
 
 TEST_F(FieldOperations, ArgumentsThatNameNoRegisterValueTouchNothing) {
   for (double dB : {std::nan(""), std::numeric_limits<double>::infinity(), -1e300, 2e9}) {
-    EXPECT_EQ(codec.ConfigureDacVolume(dB), status::kInvalidArgument) << dB;
+    EXPECT_EQ(codec.ConfigureDacVolume(dB).status, status::kInvalidArgument) << dB;
   }
-  for (int band : {-1, 5}) EXPECT_EQ(codec.WriteGeqVolume(band, 3), status::kInvalidArgument) << band;
+  for (int band : {-1, 5}) EXPECT_EQ(codec.WriteGeqVolume(band, 3).status, status::kInvalidArgument) << band;
   EXPECT_EQ(chip.writeCount(), 0u);
   EXPECT_EQ(link.writeLog().count(), 0u);
 }
 
 TEST_F(FieldOperations, OversizedArgumentsChangeOnlyTheirFieldAndPairsFollowBitZero) {
   struct Case {
-    Status (CodecOperations::*operation)(int);
+    AccessResult (CodecOperations::*operation)(int);
     int argument;
     std::uint16_t address, before, after;
   };
@@ -67,7 +67,7 @@ TEST_F(FieldOperations, OversizedArgumentsChangeOnlyTheirFieldAndPairsFollowBitZ
   };
   for (const Case& c : cases) {
     chip.write(c.address, c.before);
-    EXPECT_EQ((codec.*c.operation)(c.argument), status::kOk);
+    EXPECT_EQ((codec.*c.operation)(c.argument).status, status::kOk);
     EXPECT_EQ(chip.read(c.address), c.after) << std::hex << "register " << c.address << ", argument " << c.argument;
   }
 }
@@ -90,10 +90,10 @@ TEST_F(FieldOperations, LogTheirCommentThenTheMergedWrite) {
 
 TEST_F(FieldOperations, OverSpiModifiesAreRefusedAndFullWritesGoThrough) {
   useSpi();
-  EXPECT_EQ(codec.WriteBassMult(3), status::kOk);
-  EXPECT_EQ(codec.WriteAvcThreshold(0x0042), status::kOk);  // all 16 bits, yet it reads first
-  EXPECT_EQ(codec.ConfigureDacVolume(-1.0), status::kOk);
-  EXPECT_EQ(codec.WriteNumPeqFilters(7), status::kOk);
+  EXPECT_EQ(codec.WriteBassMult(3).status, status::kOk);
+  EXPECT_EQ(codec.WriteAvcThreshold(0x0042).status, status::kOk);  // all 16 bits, yet it reads first
+  EXPECT_EQ(codec.ConfigureDacVolume(-1.0).status, status::kOk);
+  EXPECT_EQ(codec.WriteNumPeqFilters(7).status, status::kOk);
   EXPECT_EQ(chip.writeCount(), 2u);
   EXPECT_EQ(messages.texts(), Lines(2, " Modify Register Not Supported"));
   EXPECT_EQ(log(), (Lines{"   \n", "# Write Bass Enhance Mult Settings\n", "   \n", "# Write AVC Threshold\n",
@@ -189,14 +189,14 @@ TEST_F(HeadphoneMute, WithoutAValueReadTheSavedVolumeStaysAndNothingRamps) {
 using DapEnable = CodecOnChip;
 
 TEST_F(DapEnable, MutesTheDacAroundTheSwitch) {
-  EXPECT_EQ(codec.WriteDapEnable(1), status::kOk);
+  EXPECT_EQ(codec.WriteDapEnable(1).status, status::kOk);
   EXPECT_EQ(log(), (Lines{"   \n", "# Writing DAP enable and disable\n", "   \n", "# Write DAC mute/unmute\n",
                           "W 000E 000C", "W 0100 0001", "   \n", "# Write DAC mute/unmute\n", "W 000E 0000"}));
 }
 
 TEST_F(DapEnable, AFailedMuteLeavesTheProcessorAloneButStillUnmutesAndSaysSo) {
   bridge.failWrites = 1;
-  EXPECT_EQ(codec.WriteDapEnable(1), status::kI2cWriteFailed);
+  EXPECT_EQ(codec.WriteDapEnable(1).status, status::kI2cWriteFailed);
   EXPECT_EQ(bridge.i2cWrites, (Lines{"000E 000C failed", "000E 0000"}));
   EXPECT_EQ(log(), (Lines{"   \n", "# Writing DAP enable and disable\n", "   \n", "# Write DAC mute/unmute\n",
                           "W 000E 000C", "   \n", "# Write DAC mute/unmute\n", "W 000E 0000"}));

@@ -62,7 +62,8 @@ TEST_F(ByName, ArgumentsReachTheChipAndTheStatusComesBack) {
 
   bridge.failWrites = 1000;
   EXPECT_EQ(call("WriteDapMainVolume", {"1"}), status::kI2cWriteFailed);
-  EXPECT_EQ(call("WriteHpMute", {"1"}), status::kOk);  // reports nothing
+  // A composite operation reports the first failure among its accesses.
+  EXPECT_EQ(call("WriteHpMute", {"1"}), status::kI2cWriteFailed);
 }
 
 TEST_F(ByName, RefusesWhatItCannotRunAndTouchesNothing) {

@@ -103,8 +103,8 @@ TEST(BoardProgram, ServesPresetRegistersAndWritesThenStopsCleanlyOnSigterm) {
   EthernetClient client(static_cast<std::uint32_t>(port), 3000ms);
   std::uint16_t chipId = 0;
   std::uint16_t preset = 0;
-  EXPECT_TRUE(client.transport->EthernetReadRegister(0x0002, &chipId));
-  EXPECT_TRUE(client.transport->EthernetReadRegister(0x0010, &preset));
+  EXPECT_TRUE(client.read(0x0002, chipId));
+  EXPECT_TRUE(client.read(0x0010, preset));
   EXPECT_TRUE(client.writeReadsBack(0x0024, 0xABCD));
   EXPECT_EQ(chipId, 0xA011);
   EXPECT_EQ(preset, 0x00FF);

@@ -55,10 +55,10 @@ TEST(EthernetWire, RequestsAreBigEndianOneAccessPerConnectionAndSplitRepliesAreR
       4);
   EthernetClient client(server.port());
 
-  client.transport->EthernetWriteRegister(0x0024, 0xABCD);
+  EXPECT_TRUE(client.link->Write(0x0024, 0xABCD).ok());
   std::uint16_t value = 0;
-  EXPECT_TRUE(client.transport->EthernetReadRegister(0x0002, &value));
-  client.transport->EthernetModifyRegister(0x0010, 0xFF0F, 0x0050);
+  EXPECT_TRUE(client.read(0x0002, value));
+  EXPECT_TRUE(client.link->Modify(0x0010, 0xFF0F, 0x0050).ok());
 
   EXPECT_EQ(value, 0xBEEF);
   const auto& connections = server.finished();
@@ -68,7 +68,7 @@ TEST(EthernetWire, RequestsAreBigEndianOneAccessPerConnectionAndSplitRepliesAreR
   EXPECT_EQ(Hex(connections[2].received), "46 50 47 41 00 00 1F 41 00 10");
   EXPECT_EQ(Hex(connections[3].received), "46 50 47 41 00 00 1F 40 00 10 BE 5F");
   for (const Peer& c : connections) EXPECT_TRUE(c.clientClosed);
-  EXPECT_EQ(LogLines(client.log), (std::vector<std::string>{"W 0024 ABCD", "W 0010 BE5F"}));
+  EXPECT_EQ(LogLines(client.log()), (std::vector<std::string>{"W 0024 ABCD", "W 0010 BE5F"}));
   EXPECT_EQ(client.pauses, std::vector<Millis>(4, 20ms));  // after every access
   EXPECT_EQ(client.onlyMessage(), "");
 }
@@ -78,15 +78,16 @@ enum class Access { Read, Write, Modify };
 // Runs one access of register 0x0024 that must fail with the message, and checks that it
 // left the value, the log and the pause alone.
 void ExpectFailure(EthernetClient& client, Access access, const std::string& message) {
-  std::uint16_t value = 0x5A5A;
-  bool readSucceeded = false;
-  if (access == Access::Read) readSucceeded = client.transport->EthernetReadRegister(0x0024, &value);
-  if (access == Access::Write) client.transport->EthernetWriteRegister(0x0024, 0xABCD);
-  if (access == Access::Modify) client.transport->EthernetModifyRegister(0x0024, 0xFF0F, 0x0050);
-  EXPECT_FALSE(readSucceeded);
+  AccessResult result;
+  if (access == Access::Read) result = client.link->Read(0x0024);
+  if (access == Access::Write) result = client.link->Write(0x0024, 0xABCD);
+  if (access == Access::Modify) result = client.link->Modify(0x0024, 0xFF0F, 0x0050);
+  // The dispatchers' status stays 0 over Ethernet; the result tells the truth.
+  EXPECT_EQ(result.fault, AccessFault::BoardFailed);
+  EXPECT_EQ(result.status, status::kOk);
+  EXPECT_FALSE(result.value);
   EXPECT_EQ(client.onlyMessage(), message);
-  EXPECT_EQ(value, 0x5A5A);
-  EXPECT_EQ(client.log.count(), 0u);
+  EXPECT_EQ(client.log().count(), 0u);
   EXPECT_TRUE(client.pauses.empty());
 }
 
@@ -156,7 +157,7 @@ TEST(EthernetWire, NoListenerOrAnUnusableAddressOrPortFailsTheConnect) {
     for (const Access access : {Access::Read, Access::Write}) {
       SCOPED_TRACE(std::string("\"") + address + "\" port " + std::to_string(targetPort));
       EthernetClient client(targetPort);
-      client.settings.ethernetAddress = address;
+      client.settings().ethernetAddress = address;
       ExpectFailure(client, access, "Connecting to socket Failed");
     }
   }

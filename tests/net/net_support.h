@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/device_link.h"
 #include "link/ethernet_transport.h"
 #include "link/tcp_socket.h"
 #include "support/recording_messenger.h"
@@ -113,14 +114,26 @@ inline ReadResult ReadUntilClosed(int fd, Millis timeout, std::size_t limit = 40
   return result;
 }
 
-// One Ethernet client as the program has it: its own log and messenger, and a pause hook
-// that counts instead of sleeping.
+// One Ethernet client as the program has it: a link of its own set to Ethernet, with its own
+// log and messenger, and a pause hook that counts instead of sleeping.
 struct EthernetClient {
-  explicit EthernetClient(std::uint32_t port, Millis timeout = Millis(300)) {
-    settings.ethernetAddress = "127.0.0.1";
-    settings.ethernetPort = port;
-    EthernetOptions options{.timeout = timeout, .pause = [this](Millis length) { pauses.push_back(length); }};
-    transport = std::make_unique<EthernetTransport>(log, messages, settings, std::move(options));
+  explicit EthernetClient(std::uint32_t port, Millis timeout = Millis(300))
+      : bridge(MakeAbsentBridge()),
+        link(std::make_unique<DeviceLink>(
+            *bridge, messages,
+            EthernetOptions{.timeout = timeout, .pause = [this](Millis length) { pauses.push_back(length); }})) {
+    settings().connectionType = "Ethernet";
+    settings().ethernetAddress = "127.0.0.1";
+    settings().ethernetPort = port;
+  }
+
+  LinkSettings& settings() { return link->settings(); }
+  WriteLog& log() { return link->writeLog(); }
+  // A read that says whether a value arrived, storing it only then.
+  bool read(std::uint16_t address, std::uint16_t& value) {
+    const AccessResult access = link->Read(address);
+    if (access.value) value = *access.value;
+    return access.ok();
   }
 
   // The only message shown, after checking that it is captioned and owned as the Ethernet
@@ -135,16 +148,15 @@ struct EthernetClient {
 
   // Writes the value, reads it back, and says whether both went through without a message.
   bool writeReadsBack(std::uint16_t address, std::uint16_t value) {
-    transport->EthernetWriteRegister(address, value);
-    std::uint16_t read = static_cast<std::uint16_t>(~value);
-    return transport->EthernetReadRegister(address, &read) && read == value && messages.messages.empty();
+    const bool written = link->Write(address, value).ok();
+    std::uint16_t back = static_cast<std::uint16_t>(~value);
+    return written && read(address, back) && back == value && messages.messages.empty();
   }
 
   RecordingMessenger messages;
-  WriteLog log{messages};
-  LinkSettings settings;
   std::vector<Millis> pauses;
-  std::unique_ptr<EthernetTransport> transport;
+  std::unique_ptr<UsbBridge> bridge;
+  std::unique_ptr<DeviceLink> link;
 };
 
 // A deliberately simple board for the client's tests: it accepts `count` connections one after

@@ -25,7 +25,7 @@ WriteLog::Entry WriteEntry(std::uint16_t address, std::uint16_t value) {
 
 struct ScriptTest : ::testing::Test {
   ScriptRunResult run(const std::string& script) {
-    return RunScriptFile(link, WriteFile("script.txt", script), {Owner::of(&owner), {}});
+    return RunScriptFile(link, WriteFile("script.txt", script), {Owner::of(&owner), {}, {}});
   }
   // The texts shown; every message must carry the program's caption and the run's owner.
   Lines shown() const {
@@ -199,8 +199,8 @@ TEST_F(ScriptTest, MalformedWriteLinesWriteNothingAndAreReportedOnceAfterTheRun)
 TEST_F(ScriptTest, AMissingFileIsReportedOnEveryLink) {
   for (const char* type : {"I2C", "SPI", "Ethernet"}) {
     link.settings().connectionType = type;
-    EXPECT_FALSE(RunScriptFile(link, TempPath("missing.txt"), {Owner::of(&owner), {}}).opened);
-    EXPECT_FALSE(RunScriptFile(link, ::testing::TempDir(), {Owner::of(&owner), {}}).opened);
+    EXPECT_FALSE(RunScriptFile(link, TempPath("missing.txt"), {Owner::of(&owner), {}, {}}).opened);
+    EXPECT_FALSE(RunScriptFile(link, ::testing::TempDir(), {Owner::of(&owner), {}, {}}).opened);
   }
   EXPECT_EQ(shown(), Lines(6, "File Does Not Exist"));
   EXPECT_EQ(link.writeLog().count(), 0u);

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "link/user_action.h"
 #include "tools/pages/busy_cursor.h"
 #include "tools/pages/hex_text.h"
 #include "tools/pages/widget_owner.h"
@@ -166,22 +167,30 @@ void DirectRegisterRwPage::writeRegisters() {
     values[r] = registerIn(m_writeRows[r].value);
   }
 
-  BusyCursor busy;
-  WriteLog& log = m_link.writeLog();
-  log.appendComment(kSeparator);
-  log.appendComment(kWriteComment);
-  // Every row is attempted even after a failure; the one message speaks for the batch.
-  Status last = status::kOk;
-  const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
-  for (std::size_t r = 0; r < rows; ++r) last = m_link.WriteRegister(addresses[r], values[r]);
-  if (last != status::kOk) tell(kWriteFailed);
+  bool anyFailed = false;
+  {
+    BusyCursor busy;
+    UserAction action(m_link);
+    WriteLog& log = m_link.writeLog();
+    log.appendComment(kSeparator);
+    log.appendComment(kWriteComment);
+    // Every row is attempted even after a failure; one message speaks for the batch, whichever
+    // row failed. Over Ethernet the link has told the user itself and the status stays 0.
+    const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
+    for (std::size_t r = 0; r < rows; ++r) anyFailed |= m_link.WriteRegister(addresses[r], values[r]) != status::kOk;
+  }
+  if (anyFailed) tell(kWriteFailed);
 }
 
 void DirectRegisterRwPage::writeSpiRegister() {
   const std::uint16_t address = registerIn(m_writeRows[0].address);
   const std::uint16_t value = registerIn(m_writeRows[0].value);
-  BusyCursor busy;
-  if (m_link.spi().SpiWriteRegister(address, value) != status::kOk) tell(kWriteFailed);
+  Status written = status::kOk;
+  {
+    BusyCursor busy;
+    written = m_link.WriteOverSpi(address, value).status;
+  }
+  if (written != status::kOk) tell(kWriteFailed);
 }
 
 void DirectRegisterRwPage::clearWriteRows() {
@@ -200,18 +209,19 @@ void DirectRegisterRwPage::readRegisters() {
   // A row whose read brought no value (SPI cannot read, a failed read) is left empty rather
   // than showing a number the chip never sent.
   std::array<std::optional<std::uint16_t>, kRows> values{};
-  Status last = status::kOk;
+  bool anyFailed = false;
   const auto rows = static_cast<std::size_t>(rowsInUse(m_readRowCount));
   {
     BusyCursor busy;
+    UserAction action(m_link);
     for (std::size_t r = 0; r < rows; ++r) {
-      const DeviceLink::RegisterRead read = m_link.ReadRegisterValue(addresses[r]);
+      const AccessResult read = m_link.Read(addresses[r]);
       values[r] = read.value;
-      last = read.status;
+      anyFailed |= read.status != status::kOk;
     }
   }
   for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown(values[r]));
-  if (last != status::kOk) tell(kReadFailed);
+  if (anyFailed) tell(kReadFailed);
   m_readRows[0].value->setText(shown(values[0]));
 }
 

@@ -29,7 +29,9 @@ ScriptProgress::ScriptProgress(QWidget* parent, const QString& title, std::size_
   m_sinceEvents.start();
 }
 
-ScriptProgress::~ScriptProgress() { delete m_dialog.data(); }
+ScriptProgress::~ScriptProgress() { close(); }
+
+void ScriptProgress::close() { delete m_dialog.data(); }
 
 bool ScriptProgress::lineDone(std::size_t linesDone) {
   if (!m_dialog && m_started.elapsed() >= m_showAfter.count()) showDialog();
@@ -89,6 +91,7 @@ ScriptRunResult RunScriptWithProgress(DeviceLink& link, const QString& path, Own
   ScriptRunOptions options;
   options.owner = owner;
   options.progress = [&progress](std::size_t linesDone) { return progress.lineDone(linesDone); };
+  options.linesDone = [&progress] { progress.close(); };
   return RunScriptFile(link, LocalPath(path), options);
 }
 

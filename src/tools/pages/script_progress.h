@@ -32,6 +32,9 @@ class ScriptProgress {
 
   // Called after each line; false asks the run to stop.
   bool lineDone(std::size_t linesDone);
+  // Closes the dialog: the run's closing messages must not sit in front of a progress window
+  // that has nothing more to show.
+  void close();
 
   // The dialog, once the run has lasted long enough to show it.
   QProgressDialog* dialog() const { return m_dialog.data(); }

@@ -1,0 +1,116 @@
+#include "link/access.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "link/usb_bridge.h"
+
+namespace tonvisor {
+
+namespace {
+
+std::string hex(unsigned value, int digits) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%0*X", digits, value);
+  return buffer;
+}
+
+std::string registerText(const AccessResult& access) { return "register " + hex(access.address, 4); }
+
+std::string boardText(const LinkSettings& settings) {
+  return "the board at " + (settings.ethernetAddress.empty() ? std::string("(no address)") : settings.ethernetAddress) +
+         ":" + std::to_string(settings.ethernetPort);
+}
+
+const char* verb(AccessKind kind) {
+  switch (kind) {
+    case AccessKind::Read:
+      return "read";
+    case AccessKind::Write:
+      return "write";
+    case AccessKind::Modify:
+      return "read-modify-write";
+  }
+  return "access";
+}
+
+std::string bridgeFailure(const AccessResult& access) {
+  const char* link = access.link == LinkKind::Spi ? "SPI" : "I2C";
+  if (access.link == LinkKind::I2c && access.bridgeCode == bridge::kNoAcknowledge) {
+    return "no acknowledge from I2C address " + hex(access.i2cDevice & 0x7Fu, 2) + " at " + registerText(access);
+  }
+  return std::string(link) + " " + verb(access.kind) + " of " + registerText(access) +
+         " failed: " + BridgeErrorText(access.bridgeCode);
+}
+
+std::string boardFailure(const AccessResult& access, const LinkSettings& settings) {
+  const std::string board = boardText(settings);
+  const std::string what = std::string(verb(access.kind)) + " of " + registerText(access);
+  const std::string waited = access.timedOut ? " (no answer within the time-out)" : "";
+  switch (access.boardStep) {
+    case BoardStep::CreateSocket:
+      return "no network socket could be created for the " + what;
+    case BoardStep::Connect:
+      return "could not connect to " + board + waited + " for the " + what;
+    case BoardStep::SendHeader:
+      return board + " did not take the request header of the " + what + waited;
+    case BoardStep::ReturnCode:
+      return board + " sent no return code during the " + what + waited;
+    case BoardStep::Refused:
+      return board + " refused the " + what;
+    case BoardStep::SendRegister:
+      return board + " did not take the register address of the " + what + waited;
+    case BoardStep::SendValue:
+      return board + " did not take the value of the " + what + waited;
+    case BoardStep::ReceiveValue:
+      return board + " sent no value for the " + what + waited;
+  }
+  return board + ": the " + what + " failed";
+}
+
+}  // namespace
+
+std::string DescribeFailure(const AccessResult& access, const LinkSettings& settings) {
+  switch (access.fault) {
+    case AccessFault::None:
+      return {};
+    case AccessFault::NoLink:
+      return "no link is chosen (connection type \"" + settings.connectionType + "\"), so the " + verb(access.kind) +
+             " of " + registerText(access) + " went nowhere";
+    case AccessFault::NotSupported:
+      return std::string("SPI cannot ") + verb(access.kind) + " " + registerText(access) + " (it can only write)";
+    case AccessFault::NoValuePlace:
+      return "the " + std::string(verb(access.kind)) + " of " + registerText(access) + " had nowhere to put the value";
+    case AccessFault::InvalidArgument:
+      return "the " + std::string(verb(access.kind)) + " of " + registerText(access) + " named no valid value";
+    case AccessFault::BridgeFailed:
+      return bridgeFailure(access);
+    case AccessFault::BoardFailed:
+      return boardFailure(access, settings);
+    case AccessFault::BoardUnreachable:
+      return "the " + std::string(verb(access.kind)) + " of " + registerText(access) + " was not sent: " +
+             boardText(settings) + " had stopped answering";
+  }
+  return "the access of " + registerText(access) + " failed";
+}
+
+void AccessTally::add(const AccessResult& access) {
+  ++accesses;
+  if (status == status::kOk) status = access.status;
+  if (access.ok()) return;
+  ++failed;
+  if (!firstFailure) firstFailure = access;
+}
+
+std::string DescribeTally(const AccessTally& tally, const LinkSettings& settings) {
+  if (tally.allWentThrough() || !tally.firstFailure) return {};
+  std::string first = DescribeFailure(*tally.firstFailure, settings);
+  if (tally.accesses == 1) {
+    if (!first.empty()) first[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(first[0])));
+    return first + ".";
+  }
+  return std::to_string(tally.failed) + " of " + std::to_string(tally.accesses) +
+         " register accesses did not reach the chip. The first: " + first + ".";
+}
+
+}  // namespace tonvisor

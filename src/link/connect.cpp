@@ -1,0 +1,68 @@
+#include "link/connect.h"
+
+#include <arpa/inet.h>
+
+namespace tonvisor {
+
+namespace {
+
+void tell(DeviceLink& link, std::string_view text, Owner owner) {
+  link.messenger().show(text, kApplicationTitle, owner);
+}
+
+bool connectEthernet(DeviceLink& link, const ConnectRequest& request, Owner owner) {
+  LinkSettings& settings = link.settings();
+  settings.ethernetAddress = request.ethernetAddress;
+  if (!request.port || *request.port > 0xFFFF) {
+    tell(link, "The Port must be a whole number from 0 to 65535.", owner);
+    return false;
+  }
+  settings.ethernetPort = *request.port;
+  in_addr address{};
+  if (::inet_pton(AF_INET, request.ethernetAddress.c_str(), &address) != 1 || address.s_addr == 0) {
+    tell(link, " Invalid IP Address ", owner);
+    return false;
+  }
+  if (settings.ethernetPort == 0) {
+    tell(link, " Invalid Socket ", owner);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Connect(DeviceLink& link, const ConnectRequest& request, Owner owner) {
+  link.writeLog().clear();
+  // The I2C and SPI channels are the same channel of the bridge: whichever an earlier Connect
+  // opened is given back before anything is opened again.
+  link.i2c().I2cClose();
+  link.spi().SpiClose();
+  switch (link.selectedLink()) {
+    case LinkKind::I2c:
+      if (!request.i2cAddress) {
+        // A text without a single hexadecimal digit names no device; opening the channel
+        // with a made-up address would only look like success.
+        tell(link, "The I2C Address must be a hexadecimal number, such as A or 0x0A.", owner);
+        return false;
+      }
+      if (link.i2c().I2cOpen(*request.i2cAddress) != status::kOk) {
+        tell(link, "I2C Initialization Error", owner);
+        return false;
+      }
+      return true;
+    case LinkKind::Spi:
+      if (link.spi().SpiOpen() != status::kOk) {
+        tell(link, "SPI Initialization Error", owner);
+        return false;
+      }
+      return true;
+    case LinkKind::Ethernet:
+      return connectEthernet(link, request, owner);
+    case LinkKind::None:
+      break;
+  }
+  return true;
+}
+
+}  // namespace tonvisor

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "link/access.h"
+#include "link/device_link.h"
+
+namespace tonvisor {
+
+// Counts every access the link makes while it lives. Scopes nest: each counts all the
+// accesses made while it is open.
+class ScopedTally {
+ public:
+  explicit ScopedTally(DeviceLink& link);
+  ~ScopedTally();
+  ScopedTally(const ScopedTally&) = delete;
+  ScopedTally& operator=(const ScopedTally&) = delete;
+
+  const AccessTally& tally() const { return m_tally; }
+
+ private:
+  DeviceLink& m_link;
+  AccessTally m_tally;
+};
+
+// One thing the user asked for: a button, a script run, a command of the command-line tool.
+// While it lasts, a message already shown is not shown again, and once the board has waited
+// out a time-out the action's further Ethernet accesses fail at once (counted, not sent)
+// instead of each waiting as long to learn the same. Actions nest; the outermost one rules.
+class UserAction {
+ public:
+  explicit UserAction(DeviceLink& link);
+  ~UserAction();
+  UserAction(const UserAction&) = delete;
+  UserAction& operator=(const UserAction&) = delete;
+
+  const AccessTally& tally() const { return m_tally.tally(); }
+  // What failed, in words ("3 of 120 register accesses did not reach the chip. The first:
+  // ..."); empty when every access went through.
+  std::string failureSummary() const;
+
+ private:
+  DeviceLink& m_link;
+  ScopedTally m_tally;
+};
+
+}  // namespace tonvisor
