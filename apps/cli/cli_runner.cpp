@@ -1,9 +1,6 @@
 #include "cli_runner.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
@@ -12,6 +9,7 @@
 #include "codec/register_map.h"
 #include "command_line.h"
 #include "link/device_link.h"
+#include "link/typed_text.h"
 #include "sim/simulated_bridge.h"
 #include "tools/script_file.h"
 
@@ -26,12 +24,6 @@ class DiscardingMessenger final : public Messenger {
   void show(const Message&) override {}
   using Messenger::show;
 };
-
-std::string hex4(std::uint16_t value) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "0x%04X", static_cast<unsigned>(value));
-  return buffer;
-}
 
 // Tries every op command on a link with no connection type, which reaches no chip and tells
 // nobody anything, so that an unknown name or arguments that do not fit are found before the
@@ -97,8 +89,9 @@ class Session {
         settings.connectionType = "Ethernet";
         settings.ethernetAddress = m_options.host.value_or("");
         settings.ethernetPort = m_options.port;
-        in_addr address{};
-        if (!m_options.host || inet_pton(AF_INET, m_options.host->c_str(), &address) != 1 || address.s_addr == 0) {
+        const std::optional<std::uint32_t> address =
+            m_options.host ? ReadDottedIpv4(*m_options.host) : std::nullopt;
+        if (!address || *address == 0) {
           tell(" Invalid IP Address ");
           return false;
         }
@@ -165,7 +158,7 @@ class Session {
       case Command::Kind::Read: {
         const auto value = read(command, command.address);
         if (!value) return false;
-        m_out << hex4(*value) << '\n';
+        m_out << FormatPrefixedHex4(*value) << '\n';
         return true;
       }
       case Command::Kind::Write: {
@@ -202,8 +195,8 @@ class Session {
       // out its own time-out and say the same.
       const auto value = read(command, address);
       if (!value) return false;
-      m_out << row.name << std::string(width - row.name.size() + 2, ' ') << hex4(address) << "  " << hex4(*value)
-            << '\n';
+      m_out << row.name << std::string(width - row.name.size() + 2, ' ') << FormatPrefixedHex4(address) << "  "
+            << FormatPrefixedHex4(*value) << '\n';
     }
     return true;
   }

@@ -11,10 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "link/typed_text.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/busy_cursor.h"
-#include "tools/pages/hex_text.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
@@ -50,8 +50,6 @@ constexpr const char* kMaster = "Master";
 constexpr int kI2sRolePin0 = 0;
 constexpr int kI2sRolePin1 = 1;
 
-constexpr std::uint32_t kMaxPort = 65535;
-
 const QString kSpiNote =
     QStringLiteral("This software allows use of SPI only for direct register write and to run scripts");
 
@@ -72,19 +70,6 @@ void fill(QComboBox* list, const Row (&rows)[N]) {
 
 void fill(QComboBox* list, std::initializer_list<const char*> items) {
   for (const char* item : items) list->addItem(QString::fromLatin1(item));
-}
-
-// A whole number from 0 to max, digits only (blanks around them allowed).
-std::optional<std::uint32_t> wholeNumber(const QString& text, std::uint32_t max) {
-  const QString digits = text.trimmed();
-  if (digits.isEmpty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (QChar c : digits) {
-    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
-    if (value > max) return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(value);
 }
 
 QLabel* stepLabel(const QString& text) {
@@ -239,7 +224,7 @@ void InitializationPage::connectLink() {
 }
 
 bool InitializationPage::connectI2c() {
-  const std::optional<unsigned long> address = ParseHexText(m_i2cAddress->text().toStdString());
+  const std::optional<std::uint16_t> address = ReadLenientHex16(m_i2cAddress->text().toStdString());
   if (!address) {
     // A text without a single hexadecimal digit names no device; opening the channel with
     // a made-up address would only look like success.
@@ -247,7 +232,7 @@ bool InitializationPage::connectI2c() {
     return false;
   }
   BusyCursor busy;
-  if (m_context.link.i2c().I2cOpen(static_cast<std::uint16_t>(*address & 0xFFFFu)) != status::kOk) {
+  if (m_context.link.i2c().I2cOpen(*address) != status::kOk) {
     tell(QStringLiteral("I2C Initialization Error"));
     return false;
   }
@@ -259,7 +244,7 @@ bool InitializationPage::connectEthernet() {
   const std::uint32_t address = m_ethernetAddress->address();
   settings.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
 
-  const std::optional<std::uint32_t> port = wholeNumber(m_port->text(), kMaxPort);
+  const std::optional<std::uint16_t> port = ReadPort(m_port->text().toStdString());
   if (!port) {
     tell(tr("The Port must be a whole number from 0 to 65535."));
     return false;
@@ -304,7 +289,7 @@ void InitializationPage::configureClocks() {
   // must not leave the DAC muted halfway through.
   std::optional<PllDivisor> pll;
   if (source.code == kPllSource) {
-    const std::optional<float> clock = ParseFloatText(m_extMclk->text().toStdString());
+    const std::optional<float> clock = ReadLeadingFloat(m_extMclk->text().toStdString());
     if (clock) pll = ComputePllDivisor(*clock, rate.code == kRate44k1);
     if (!pll) {
       tell(tr("The Ext MCLK Rate (MHz) must be a positive number, such as 12.288."));
