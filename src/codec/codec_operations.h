@@ -9,14 +9,14 @@ namespace tonvisor {
 
 namespace status {
 // An argument that names no register or field value at all (a graphic-EQ band other than 0
-// to 4, a DAC level that is not a finite number of dB in range): nothing was logged or sent.
+// to 4, a DAC level outside 0 to -95.8 dB): nothing was logged or sent.
 inline constexpr Status kInvalidArgument = 200;
 }  // namespace status
 
 // The DAC volume code of a level in dB, as ConfigureDacVolume writes it to both channels:
 // dB * (-1.9932230416583614) + 60 in double precision, truncated toward zero (0 dB is code
-// 0x3C, one code is 0.5017 dB). Nothing when the level is not a number or its code does not
-// fit an int.
+// 0x3C, one code is 0.5017 dB). Nothing when the code falls outside the DAC's range, 0x3C
+// (0 dB) to 0xFB (-95.8 dB), or the level is not a number.
 std::optional<std::int32_t> DacVolumeCode(double dB);
 
 // Where one field operation puts its argument: register, keep-mask, shift, comment line and
@@ -63,8 +63,8 @@ class CodecOperations {
   // Bit 0 of a mutes (1) or unmutes (0) both channels together, as InitializePllPower
   // switches both PLL power bits from bit 0 of its argument.
   Status WriteDacMute(int a);
-  // No read, no clamping; a level without a code (see DacVolumeCode) is refused with
-  // kInvalidArgument and nothing is logged.
+  // No read, no clamping; a level without a code in range (see DacVolumeCode) is refused
+  // with kInvalidArgument and nothing is logged or sent.
   Status ConfigureDacVolume(double dB);
   Status WriteHpLeftVolume(int a);
   Status WriteHpRightVolume(int a);

@@ -180,7 +180,7 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
     const std::optional<double> dB = ParseNumber(op, arguments[0], error);
     if (!dB) return std::nullopt;
     if (!DacVolumeCode(*dB)) {
-      error = std::string(op) + ": " + arguments[0] + " dB is far outside the DAC's range";
+      error = std::string(op) + ": " + arguments[0] + " dB is outside the DAC's range (0 to -95.8 dB)";
       return std::nullopt;
     }
     return (codec.*(*call))(*dB);

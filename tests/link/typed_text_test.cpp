@@ -71,7 +71,7 @@ TEST(TypedText, DottedIpv4AddressesAreFourPartsUpTo255) {
   EXPECT_EQ(ReadDottedIpv4("255.255.255.255"), 0xFFFFFFFFu);
   EXPECT_EQ(ReadDottedIpv4("192.168.1.20"), 0xC0A80114u);
   for (const std::string& text : Texts{"", " ", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", "01.2.3.4", " 1.2.3.4",
-                                 "1.2.3.4 ", "localhost", "0x7F.0.0.1", std::string("1.2.3.4\0.5", 10)}) {
+                                      "1.2.3.4 ", "localhost", "0x7F.0.0.1", std::string("1.2.3.4\0.5", 10)}) {
     EXPECT_EQ(ReadDottedIpv4(text), kNone) << "\"" << text << "\"";
   }
 }
@@ -86,8 +86,8 @@ TEST(TypedText, DecimalIntegersFillTheWholeTextAndFitAnInt) {
     EXPECT_EQ(reading.value, value) << text;
     EXPECT_FALSE(reading.outOfRange) << text;
   }
-  for (const std::string& text : Texts{"", " ", "+", "-", "+-1", "-+1", " 30 ", "0x10", "+1A", "2G", "1e3", "1.0", "inf",
-                                 "nan", "0.0001", "12.288", std::string(40, '9') + "x"}) {
+  for (const std::string& text : Texts{"", " ", "+", "-", "+-1", "-+1", " 30 ", "0x10", "+1A", "2G", "1e3", "1.0",
+                                      "inf", "nan", "0.0001", "12.288", std::string(40, '9') + "x"}) {
     const NumberReading<int> reading = ReadDecimalInt(text);
     EXPECT_EQ(reading.value, kNone) << "\"" << text << "\"";
     EXPECT_FALSE(reading.outOfRange) << "\"" << text << "\"";
@@ -111,7 +111,7 @@ TEST(TypedText, FiniteNumbersFillTheWholeTextAndAreNeitherInfiniteNorNan) {
     EXPECT_FALSE(reading.outOfRange) << text;
   }
   for (const std::string& text : Texts{"", " ", "+", "0x", "0x10", "+1A", "-0.5dB", " 30 ", "inf", "-inf", "+inf",
-                                 "infinity", "nan", "-nan", "+-1", "1e", "1,5"}) {
+                                      "infinity", "nan", "-nan", "+-1", "1e", "1,5"}) {
     const NumberReading<double> reading = ReadFiniteNumber(text);
     EXPECT_EQ(reading.value, kNone) << "\"" << text << "\"";
     EXPECT_FALSE(reading.outOfRange) << "\"" << text << "\"";

@@ -148,6 +148,25 @@ TEST_F(CliTest, RunsCodecOperationsByNameWithNegativeArguments) {
   EXPECT_EQ(chip.read(0x0010), 0x3D3D);
 }
 
+TEST_F(CliTest, ADacLevelOutsideTheDacsRangeIsAUsageErrorAndWritesNothing) {
+  for (const char* dB : {"-100", "-98.4", "40"}) {
+    const Outcome outcome = run({"--simulate", "-c", "write 24 1", "op", "ConfigureDacVolume", dB});
+    EXPECT_EQ(outcome.code, cli::kExitUsage) << dB;
+    EXPECT_TRUE(outcome.err.starts_with("tonvisor-cli: \"op ConfigureDacVolume " + std::string(dB) +
+                                        "\": ConfigureDacVolume: " + dB +
+                                        " dB is outside the DAC's range (0 to -95.8 dB)\n"))
+        << outcome.err;
+  }
+  EXPECT_EQ(chip.writeCount(), 0u);
+
+  const std::pair<const char*, std::uint16_t> inRange[] = {{"0", 0x3C3C}, {"-0.5", 0x3C3C}, {"-95.8247", 0xFBFB}};
+  for (const auto& [dB, value] : inRange) {
+    chip.write(0x0010, 0x0000);
+    EXPECT_EQ(run({"--simulate", "op", "ConfigureDacVolume", dB}).code, cli::kExitOk) << dB;
+    EXPECT_EQ(chip.read(0x0010), value) << dB;
+  }
+}
+
 TEST_F(CliTest, RunsScriptsAndStopsAtAMissingOneOrAMessage) {
   EXPECT_EQ(run({"--simulate", "run", WriteFile("script.txt", "# set up\nWrite 0x0030 4260\n")}).code, cli::kExitOk);
   EXPECT_EQ(chip.read(0x0030), 0x4260);
