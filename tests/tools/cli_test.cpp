@@ -124,6 +124,9 @@ TEST_F(CliTest, ConnectFailuresStopBeforeTheCommands) {
   const Outcome port = run({"--link", "ethernet", "--host", "127.0.0.1", "--port", "0", "read", "24"});
   EXPECT_EQ(port.code, cli::kExitFailure);
   EXPECT_EQ(port.err, "Tonvisor:  Invalid Socket \n");
+  // The port is read as the panel reads it: blanks around the digits and leading zeros are fine.
+  EXPECT_EQ(run({"--link", "ethernet", "--host", "127.0.0.1", "--port", " 000 ", "read", "24"}).err,
+            "Tonvisor:  Invalid Socket \n");
 }
 
 TEST_F(CliTest, AFailedI2cAccessIsReportedWithItsStatus) {
