@@ -2,7 +2,6 @@
 // Ethernet link can be used and tested with no hardware. It serves the register protocol
 // from an emulated register file that starts at 0 (or at what --preset says).
 
-#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "link/ethernet_protocol.h"
+#include "link/typed_text.h"
 #include "sim/board_server.h"
 #include "sim/chip_model.h"
 
@@ -23,6 +23,9 @@ namespace {
 using tonvisor::BoardAccess;
 using tonvisor::BoardServer;
 using tonvisor::ChipModel;
+using tonvisor::ReadDottedIpv4;
+using tonvisor::ReadPort;
+using tonvisor::ReadStrictHex16;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -57,39 +60,6 @@ struct Settings {
   bool help = false;
 };
 
-// Hexadecimal 16-bit number: an optional 0x, then at least one hex digit and nothing else.
-std::optional<std::uint16_t> ParseHex16(std::string_view text) {
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-  if (text.empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    int digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    value = value * 16 + static_cast<std::uint32_t>(digit);
-    if (value > 0xFFFF) return std::nullopt;
-  }
-  return static_cast<std::uint16_t>(value);
-}
-
-std::optional<std::uint16_t> ParsePort(std::string_view text) {
-  if (text.empty() || text.size() > 5) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-  }
-  if (value > 0xFFFF) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
-
 int UsageError(const std::string& problem) {
   std::fprintf(stderr, "tonvisor-board: %s\n\n%s", problem.c_str(), kUsage);
   return kExitUsage;
@@ -116,25 +86,24 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
       settings.verbose = true;
     } else if (argument == "--listen") {
       const auto value = takeValue();
-      in_addr parsed{};
       if (!value) return UsageError("--listen needs a dotted IPv4 address");
       const std::string text(*value);
-      if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1) {
+      if (!ReadDottedIpv4(text)) {
         return UsageError("--listen " + text + ": not a dotted IPv4 address");
       }
       settings.listen = text;
     } else if (argument == "--port") {
       const auto value = takeValue();
       if (!value) return UsageError("--port needs a number from 0 to 65535");
-      const auto port = ParsePort(*value);
+      const auto port = ReadPort(*value);
       if (!port) return UsageError("--port " + std::string(*value) + ": not a number from 0 to 65535");
       settings.port = *port;
     } else if (argument == "--preset") {
       const auto value = takeValue();
       if (!value) return UsageError("--preset needs ADDR=VALUE");
       const auto equals = value->find('=');
-      const auto address = equals == std::string_view::npos ? std::nullopt : ParseHex16(value->substr(0, equals));
-      const auto data = equals == std::string_view::npos ? std::nullopt : ParseHex16(value->substr(equals + 1));
+      const auto address = equals == std::string_view::npos ? std::nullopt : ReadStrictHex16(value->substr(0, equals));
+      const auto data = equals == std::string_view::npos ? std::nullopt : ReadStrictHex16(value->substr(equals + 1));
       if (!address || !data) {
         return UsageError("--preset " + std::string(*value) +
                           ": expected ADDR=VALUE, two hexadecimal numbers up to FFFF, such as 0x0002=0xA011");

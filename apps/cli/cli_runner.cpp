@@ -1,7 +1,6 @@
 #include "cli_runner.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
@@ -12,6 +11,7 @@
 #include "link/connect.h"
 #include "link/device_link.h"
 #include "link/user_action.h"
+#include "link/typed_text.h"
 #include "sim/simulated_bridge.h"
 #include "tools/script_file.h"
 
@@ -26,12 +26,6 @@ class DiscardingMessenger final : public Messenger {
   void show(const Message&) override {}
   using Messenger::show;
 };
-
-std::string hex4(std::uint16_t value) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "0x%04X", static_cast<unsigned>(value));
-  return buffer;
-}
 
 // Tries every op command on a link with no connection type, which reaches no chip and tells
 // nobody anything, so that an unknown name or arguments that do not fit are found before the
@@ -141,7 +135,7 @@ class Session {
       case Command::Kind::Read: {
         const auto value = read(command.address);
         if (!value) return false;
-        m_out << hex4(*value) << '\n';
+        m_out << FormatPrefixedHex4(*value) << '\n';
         return true;
       }
       case Command::Kind::Write:
@@ -173,8 +167,8 @@ class Session {
       // out its own time-out and say the same.
       const auto value = read(address);
       if (!value) return false;
-      m_out << row.name << std::string(width - row.name.size() + 2, ' ') << hex4(address) << "  " << hex4(*value)
-            << '\n';
+      m_out << row.name << std::string(width - row.name.size() + 2, ' ') << FormatPrefixedHex4(address) << "  "
+            << FormatPrefixedHex4(*value) << '\n';
     }
     return true;
   }

@@ -1,26 +1,14 @@
 #include "command_line.h"
 
-#include <arpa/inet.h>
-
 #include "codec/register_map.h"
 #include "link/device_link.h"
+#include "link/typed_text.h"
 
 namespace tonvisor::cli {
 
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value > max) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
-}
 
 std::string joined(std::span<const std::string> words) {
   std::string text;
@@ -55,7 +43,7 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
     return address;
   };
   auto hexAt = [&](std::size_t index) {
-    const auto value = ParseHex16(arguments[index]);
+    const auto value = ReadStrictHex16(arguments[index]);
     if (!value) error = "\"" + arguments[index] + "\" is not a hexadecimal number from 0 to FFFF";
     return value;
   };
@@ -111,25 +99,9 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
 
 }  // namespace
 
-std::optional<std::uint16_t> ParseHex16(std::string_view text) {
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-  if (text.empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  for (char c : text) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return std::nullopt;
-    value = value * 16 + static_cast<std::uint32_t>(digit);
-    if (value > 0xFFFF) return std::nullopt;
-  }
-  return static_cast<std::uint16_t>(value);
-}
-
 std::optional<std::uint16_t> ParseRegister(std::string_view text) {
   if (const auto address = LookupRegisterAddress(text)) return address;
-  return ParseHex16(text);
+  return ReadStrictHex16(text);
 }
 
 std::optional<std::vector<std::string>> SplitCommandText(std::string_view text, std::string& error) {
@@ -219,21 +191,20 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
       } else if (word == "--i2c-address") {
         // A 7-bit device address: the bus shifts it left by one to make room for the
         // read/write bit, so anything above 7F cannot be reached.
-        const auto address = ParseHex16(*value);
+        const auto address = ReadStrictHex16(*value);
         if (!address || *address > 0x7F) {
           error = "--i2c-address must be a hexadecimal 7-bit address (0 to 7F), not \"" + *value + "\"";
           return outcome;
         }
         options.i2cAddress = *address;
       } else if (word == "--host") {
-        in_addr parsed{};
-        if (inet_pton(AF_INET, value->c_str(), &parsed) != 1) {
+        if (!ReadDottedIpv4(*value)) {
           error = "--host must be a dotted IPv4 address, not \"" + *value + "\"";
           return outcome;
         }
         options.host = *value;
       } else if (word == "--port") {
-        const auto port = parseDecimal(*value, 65535);
+        const auto port = ReadPort(*value);
         if (!port) {
           error = "--port must be a whole number from 0 to 65535, not \"" + *value + "\"";
           return outcome;

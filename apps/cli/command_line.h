@@ -55,9 +55,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args);
 // word. Nothing (with the reason in error) for an unterminated quote.
 std::optional<std::vector<std::string>> SplitCommandText(std::string_view text, std::string& error);
 
-// A hexadecimal 16-bit number, with or without 0x/0X, and nothing else.
-std::optional<std::uint16_t> ParseHex16(std::string_view text);
-// A register-map name (exact) or a hexadecimal address.
+// A register-map name (exact) or a hexadecimal address (0 to FFFF, 0x optional, nothing else).
 std::optional<std::uint16_t> ParseRegister(std::string_view text);
 
 std::string UsageText();

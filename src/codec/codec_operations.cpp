@@ -260,17 +260,24 @@ AccessResult CodecOperations::WriteGeqVolume(int band, int a) {
 }
 
 std::optional<std::int32_t> DacVolumeCode(double dB) {
+  // The DAC's range: 0x3C is 0 dB, 0xFB about -95.8 dB, the two ends of the volume slider.
+  // A code outside it does not fit the channel's byte as meant: -100 dB (code 0x103) would
+  // write 0x0303 and +40 dB (code -19) 0xFFED, both far louder than 0 dB.
+  constexpr double kLoudestCode = 0x3C;
+  constexpr double kQuietestCode = 0xFB;
   // Kept as two separately rounded double operations: the codes of the volume slider's
   // positions depend on the exact rounding (some products land just below an integer).
   const double scaled = dB * kDacCodesPerDb;
   const double c = scaled + kDacZeroDbCode;
-  // Converting a level that is not a number, or whose code does not fit an int, is undefined.
-  if (!(c > -2147483649.0 && c < 2147483648.0)) return std::nullopt;
+  // Compared before the truncation, which is undefined for a level that is not a number or
+  // whose code does not fit an int. Truncation takes every c in [0x3C, 0xFC) to a code in
+  // range: -0.5 dB (60.9966) still gives 0x3C.
+  if (!(c >= kLoudestCode && c < kQuietestCode + 1)) return std::nullopt;
   return static_cast<std::int32_t>(c);  // toward zero
 }
 
 AccessResult CodecOperations::ConfigureDacVolume(double dB) {
-  // A level without a code names no register value, so nothing is logged or sent.
+  // A level without a code in the DAC's range is refused: nothing is logged or sent.
   const std::optional<std::int32_t> dacCode = DacVolumeCode(dB);
   if (!dacCode) return Refused(reg::CHIP_DAC_VOL_REG);
   const auto code = static_cast<std::uint32_t>(*dacCode);

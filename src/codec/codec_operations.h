@@ -9,8 +9,8 @@ namespace tonvisor {
 
 // The DAC volume code of a level in dB, as ConfigureDacVolume writes it to both channels:
 // dB * (-1.9932230416583614) + 60 in double precision, truncated toward zero (0 dB is code
-// 0x3C, one code is 0.5017 dB). Nothing when the level is not a number or its code does not
-// fit an int.
+// 0x3C, one code is 0.5017 dB). Nothing when the code falls outside the DAC's range, 0x3C
+// (0 dB) to 0xFB (-95.8 dB), or the level is not a number.
 std::optional<std::int32_t> DacVolumeCode(double dB);
 
 // Where one field operation puts its argument: register, keep-mask, shift, comment line and
@@ -58,8 +58,8 @@ class CodecOperations {
   // Bit 0 of a mutes (1) or unmutes (0) both channels together, as InitializePllPower
   // switches both PLL power bits from bit 0 of its argument.
   AccessResult WriteDacMute(int a);
-  // No read, no clamping; a level without a code (see DacVolumeCode) is refused with
-  // kInvalidArgument and nothing is logged.
+  // No read, no clamping; a level without a code in range (see DacVolumeCode) is refused
+  // with kInvalidArgument and nothing is logged or sent.
   AccessResult ConfigureDacVolume(double dB);
   AccessResult WriteHpLeftVolume(int a);
   AccessResult WriteHpRightVolume(int a);

@@ -1,15 +1,12 @@
 #include "codec/operation_index.h"
 
 #include <array>
-#include <charconv>
-#include <cmath>
-#include <cstdint>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <variant>
 
 #include "codec/peq_presets.h"
+#include "link/typed_text.h"
 
 namespace tonvisor {
 
@@ -112,43 +109,28 @@ std::size_t ArgumentCount(const Call& call) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// A decimal integer filling the whole text: an optional sign, then digits only.
+// An argument that must be a decimal integer; nothing, with the reason in error, when it is not.
 std::optional<int> ParseInteger(std::string_view operation, const std::string& text, std::string& error) {
-  std::string_view digits = text;
-  if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-') digits.remove_prefix(1);
-  long long value = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  const bool whole = ec != std::errc::invalid_argument && end == digits.data() + digits.size();
-  if (!whole) {
-    error = std::string(operation) + ": " + Quoted(text) + " is not a decimal integer";
-    return std::nullopt;
-  }
-  if (ec == std::errc::result_out_of_range || value < std::numeric_limits<int>::min() ||
-      value > std::numeric_limits<int>::max()) {
+  const NumberReading<int> reading = ReadDecimalInt(text);
+  if (reading.outOfRange) {
     error = std::string(operation) + ": " + text + " is out of range (" +
             std::to_string(std::numeric_limits<int>::min()) + " to " +
             std::to_string(std::numeric_limits<int>::max()) + ")";
-    return std::nullopt;
+  } else if (!reading.value) {
+    error = std::string(operation) + ": " + Quoted(text) + " is not a decimal integer";
   }
-  return static_cast<int>(value);
+  return reading.value;
 }
 
-// A finite decimal number filling the whole text, such as -0.5017 or -9e1.
+// An argument that must be a finite decimal number; nothing, with the reason in error, when it is not.
 std::optional<double> ParseNumber(std::string_view operation, const std::string& text, std::string& error) {
-  std::string_view digits = text;
-  if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-') digits.remove_prefix(1);
-  double value = 0.0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  const bool whole = ec != std::errc::invalid_argument && end == digits.data() + digits.size();
-  if (!whole || std::isnan(value) || (ec == std::errc() && std::isinf(value))) {
-    error = std::string(operation) + ": " + Quoted(text) + " is not a decimal number";
-    return std::nullopt;
-  }
-  if (ec == std::errc::result_out_of_range) {
+  const NumberReading<double> reading = ReadFiniteNumber(text);
+  if (reading.outOfRange) {
     error = std::string(operation) + ": " + text + " is out of range";
-    return std::nullopt;
+  } else if (!reading.value) {
+    error = std::string(operation) + ": " + Quoted(text) + " is not a decimal number";
   }
-  return value;
+  return reading.value;
 }
 
 }  // namespace
@@ -197,7 +179,7 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
     const std::optional<double> dB = ParseNumber(op, arguments[0], error);
     if (!dB) return std::nullopt;
     if (!DacVolumeCode(*dB)) {
-      error = std::string(op) + ": " + arguments[0] + " dB is far outside the DAC's range";
+      error = std::string(op) + ": " + arguments[0] + " dB is outside the DAC's range (0 to -95.8 dB)";
       return std::nullopt;
     }
     return (codec.*(*call))(*dB).status;

@@ -1,6 +1,6 @@
 #include "link/connect.h"
 
-#include <arpa/inet.h>
+#include "link/typed_text.h"
 
 namespace tonvisor {
 
@@ -18,8 +18,8 @@ bool connectEthernet(DeviceLink& link, const ConnectRequest& request, Owner owne
     return false;
   }
   settings.ethernetPort = *request.port;
-  in_addr address{};
-  if (::inet_pton(AF_INET, request.ethernetAddress.c_str(), &address) != 1 || address.s_addr == 0) {
+  const std::optional<std::uint32_t> address = ReadDottedIpv4(request.ethernetAddress);
+  if (!address || *address == 0) {
     tell(link, " Invalid IP Address ", owner);
     return false;
   }

@@ -13,10 +13,10 @@
 
 #include "link/connect.h"
 #include "link/user_action.h"
+#include "link/typed_text.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/busy_cursor.h"
-#include "tools/pages/hex_text.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
@@ -52,8 +52,6 @@ constexpr const char* kMaster = "Master";
 constexpr int kI2sRolePin0 = 0;
 constexpr int kI2sRolePin1 = 1;
 
-constexpr std::uint32_t kMaxPort = 65535;
-
 const QString kSpiNote =
     QStringLiteral("This software allows use of SPI only for direct register write and to run scripts");
 
@@ -74,19 +72,6 @@ void fill(QComboBox* list, const Row (&rows)[N]) {
 
 void fill(QComboBox* list, std::initializer_list<const char*> items) {
   for (const char* item : items) list->addItem(QString::fromLatin1(item));
-}
-
-// A whole number from 0 to max, digits only (blanks around them allowed).
-std::optional<std::uint32_t> wholeNumber(const QString& text, std::uint32_t max) {
-  const QString digits = text.trimmed();
-  if (digits.isEmpty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (QChar c : digits) {
-    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
-    if (value > max) return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(value);
 }
 
 QLabel* stepLabel(const QString& text) {
@@ -226,11 +211,9 @@ void InitializationPage::connectionTypeChosen() {
 
 void InitializationPage::connectLink() {
   ConnectRequest request;
-  if (const std::optional<unsigned long> address = ParseHexText(m_i2cAddress->text().toStdString())) {
-    request.i2cAddress = static_cast<std::uint16_t>(*address & 0xFFFFu);
-  }
+  request.i2cAddress = ReadLenientHex16(m_i2cAddress->text().toStdString());
   request.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
-  request.port = wholeNumber(m_port->text(), kMaxPort);
+  request.port = ReadPort(m_port->text().toStdString());
   bool connected = false;
   {
     BusyCursor busy;
@@ -255,7 +238,7 @@ void InitializationPage::configureClocks() {
   // must not leave the DAC muted halfway through.
   std::optional<PllDivisor> pll;
   if (source.code == kPllSource) {
-    const std::optional<float> clock = ParseFloatText(m_extMclk->text().toStdString());
+    const std::optional<float> clock = ReadLeadingFloat(m_extMclk->text().toStdString());
     if (clock) pll = ComputePllDivisor(*clock, rate.code == kRate44k1);
     if (!pll) {
       tell(tr("The Ext MCLK Rate (MHz) must be a positive number, such as 12.288."));

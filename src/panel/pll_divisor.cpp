@@ -1,6 +1,5 @@
 #include "panel/pll_divisor.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -24,23 +23,6 @@ std::optional<PllDivisor> ComputePllDivisor(float extMclkMhz, bool rateIs44k1) {
   divisor.integerPart = static_cast<int>(ratio + 0.00001);
   divisor.fractionalPart = static_cast<int>((ratio - divisor.integerPart) * 2048);
   return divisor;
-}
-
-std::optional<float> ParseFloatText(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) return std::nullopt;  // one sign only
-  float value = 0.0f;
-  const char* first = text.data() + i;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  if (error != std::errc() || end == first) return std::nullopt;
-  return negative ? -value : value;
 }
 
 }  // namespace tonvisor

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <string_view>
 
 namespace tonvisor {
 
@@ -23,11 +22,5 @@ struct PllDivisor {
 // the integer part is truncated, the fraction truncated in 1/2048 steps. Nothing when the
 // clock is not a positive number, or is so small that the divisor cannot be represented.
 std::optional<PllDivisor> ComputePllDivisor(float extMclkMhz, bool rateIs44k1);
-
-// A number read as scanf's "%f" reads it, whatever the user's locale: leading blanks, an
-// optional sign, digits with "." as the decimal point and an optional exponent, up to the
-// first character that does not fit. Nothing when no number starts the text or it is out of
-// the range of a float.
-std::optional<float> ParseFloatText(std::string_view text);
 
 }  // namespace tonvisor

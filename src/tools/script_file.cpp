@@ -9,6 +9,7 @@
 
 #include "codec/register_map.h"
 #include "link/user_action.h"
+#include "link/typed_text.h"
 
 namespace tonvisor {
 
@@ -26,33 +27,6 @@ constexpr std::size_t kLineReadLimit = 499;
 constexpr std::size_t kQuotedLineLimit = 80;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// A hexadecimal number read the way script fields have always been read: an optional 0x or
-// 0X, then digits up to the first character that is not one. Nothing when there is no digit
-// at all, or when the number does not fit a 16-bit register or address (writing its low bits
-// somewhere the author did not mean is worse than not writing).
-std::optional<std::uint16_t> readHex16(std::string_view field) {
-  std::size_t i = 0;
-  if (field.size() >= 2 && field[0] == '0' && (field[1] == 'x' || field[1] == 'X')) i = 2;
-  std::uint32_t value = 0;
-  std::size_t digits = 0;
-  for (; i < field.size(); ++i) {
-    const int digit = hexDigit(field[i]);
-    if (digit < 0) break;
-    value = value * 16 + static_cast<std::uint32_t>(digit);
-    if (value > 0xFFFF) return std::nullopt;
-    ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
 
 // The first three blank-separated fields of a line: keyword, register, value.
 std::vector<std::string_view> firstFields(std::string_view line, std::size_t wanted) {
@@ -219,9 +193,9 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
       std::optional<std::uint16_t> address;
       bool byName = false;
       if (fields.size() == 3) {
-        value = readHex16(fields[2]);
+        value = ReadScriptHex16(fields[2]);
         byName = !fields[1].starts_with("0x");
-        if (!byName) address = readHex16(fields[1]);
+        if (!byName) address = ReadScriptHex16(fields[1]);
       }
       if (!value || (!byName && !address)) {
         // Nothing is written for a line that does not say what to write; the user hears

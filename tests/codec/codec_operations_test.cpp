@@ -30,6 +30,24 @@ TEST_F(DacVolume, EverySliderPositionGivesTheCodeTheBoardsExpect) {
   EXPECT_EQ(chip.read(kDacVol), 0xEAEA);
 }
 
+TEST_F(DacVolume, LevelsPastEitherEndOfTheDacsRangeAreRefusedAndTouchNothing) {
+  // -100 dB and -98.4 dB (codes 0x103 and 0x100) would wrap to loud codes, +40 dB is far above
+  // 0 dB; +0.01 dB and -96.35 dB are the first codes past each end (0x3B and 0xFC).
+  for (double dB : {-100.0, -98.4, 40.0, 0.01, -96.35}) {
+    EXPECT_EQ(codec.ConfigureDacVolume(dB).status, status::kInvalidArgument) << dB;
+  }
+  EXPECT_EQ(chip.writeCount(), 0u);
+  EXPECT_EQ(link.writeLog().count(), 0u);
+
+  // Both ends, reached by truncation from inside.
+  const std::pair<double, std::uint16_t> inRange[] = {
+      {0.0, 0x3C3C}, {-0.5, 0x3C3C}, {-95.8247, 0xFBFB}, {-96.3, 0xFBFB}};
+  for (const auto& [dB, value] : inRange) {
+    EXPECT_EQ(codec.ConfigureDacVolume(dB).status, status::kOk) << dB;
+    EXPECT_EQ(chip.read(kDacVol), value) << dB;
+  }
+}
+
 using FieldOperations = CodecOnChip;
 
 TEST_F(FieldOperations, ArgumentsThatNameNoRegisterValueTouchNothing) {

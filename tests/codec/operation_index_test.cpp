@@ -39,7 +39,9 @@ TEST_F(ByName, EveryOperationTheBoardsUseIsListedAndCallable) {
     EXPECT_TRUE(listed.insert(std::string(op.name)).second) << "listed twice: " << op.name;
     // Every listed operation runs with as many arguments as its listing names.
     const auto count = op.arguments.empty() ? 0 : std::count(op.arguments.begin(), op.arguments.end(), ' ') + 1;
-    const Args arguments(static_cast<std::size_t>(count), op.arguments == "NAME" ? "Flat" : "1");
+    // A level of +1 dB is louder than the DAC goes; -1 dB is within its range.
+    const char* argument = op.arguments == "NAME" ? "Flat" : op.arguments == "DB" ? "-1" : "1";
+    const Args arguments(static_cast<std::size_t>(count), argument);
     EXPECT_EQ(call(op.name, arguments), status::kOk) << op.name << ": " << error;
   }
   EXPECT_EQ(listed, expected);
@@ -85,7 +87,9 @@ TEST_F(ByName, RefusesWhatItCannotRunAndTouchesNothing) {
       {{"ConfigureDacVolume", {"nan"}}, "ConfigureDacVolume: \"nan\" is not a decimal number"},
       {{"ConfigureDacVolume", {"-inf"}}, "ConfigureDacVolume: \"-inf\" is not a decimal number"},
       {{"ConfigureDacVolume", {"1e999"}}, "ConfigureDacVolume: 1e999 is out of range"},
-      {{"ConfigureDacVolume", {"-1e300"}}, "ConfigureDacVolume: -1e300 dB is far outside the DAC's range"},
+      {{"ConfigureDacVolume", {"-1e300"}}, "ConfigureDacVolume: -1e300 dB is outside the DAC's range (0 to -95.8 dB)"},
+      {{"ConfigureDacVolume", {"-98.4"}}, "ConfigureDacVolume: -98.4 dB is outside the DAC's range (0 to -95.8 dB)"},
+      {{"ConfigureDacVolume", {"+1"}}, "ConfigureDacVolume: +1 dB is outside the DAC's range (0 to -95.8 dB)"},
       {{"WriteGeqVolume", {"5", "1"}}, "WriteGeqVolume: band 5 does not exist (0 to 4)"},
       {{"LoadPeqPreset", {"Jazz"}}, "LoadPeqPreset: unknown preset \"Jazz\" (Flat, Rock, Classical, Dance or Acoustic)"},
   };

@@ -126,6 +126,9 @@ TEST_F(CliTest, ConnectFailuresStopBeforeTheCommands) {
   const Outcome port = run({"--link", "ethernet", "--host", "127.0.0.1", "--port", "0", "read", "24"});
   EXPECT_EQ(port.code, cli::kExitFailure);
   EXPECT_EQ(port.err, "Tonvisor:  Invalid Socket \n");
+  // The port is read as the panel reads it: blanks around the digits and leading zeros are fine.
+  EXPECT_EQ(run({"--link", "ethernet", "--host", "127.0.0.1", "--port", " 000 ", "read", "24"}).err,
+            "Tonvisor:  Invalid Socket \n");
 }
 
 TEST_F(CliTest, AFailedI2cAccessIsReportedInWords) {
@@ -148,6 +151,25 @@ TEST_F(CliTest, RunsCodecOperationsByNameWithNegativeArguments) {
   EXPECT_EQ(outcome.code, cli::kExitOk) << outcome.err;
   EXPECT_EQ(chip.read(0x0024) & 0x0010, 0x0010);
   EXPECT_EQ(chip.read(0x0010), 0x3D3D);
+}
+
+TEST_F(CliTest, ADacLevelOutsideTheDacsRangeIsAUsageErrorAndWritesNothing) {
+  for (const char* dB : {"-100", "-98.4", "40"}) {
+    const Outcome outcome = run({"--simulate", "-c", "write 24 1", "op", "ConfigureDacVolume", dB});
+    EXPECT_EQ(outcome.code, cli::kExitUsage) << dB;
+    EXPECT_TRUE(outcome.err.starts_with("tonvisor-cli: \"op ConfigureDacVolume " + std::string(dB) +
+                                        "\": ConfigureDacVolume: " + dB +
+                                        " dB is outside the DAC's range (0 to -95.8 dB)\n"))
+        << outcome.err;
+  }
+  EXPECT_EQ(chip.writeCount(), 0u);
+
+  const std::pair<const char*, std::uint16_t> inRange[] = {{"0", 0x3C3C}, {"-0.5", 0x3C3C}, {"-95.8247", 0xFBFB}};
+  for (const auto& [dB, value] : inRange) {
+    chip.write(0x0010, 0x0000);
+    EXPECT_EQ(run({"--simulate", "op", "ConfigureDacVolume", dB}).code, cli::kExitOk) << dB;
+    EXPECT_EQ(chip.read(0x0010), value) << dB;
+  }
 }
 
 TEST_F(CliTest, RunsScriptsAndStopsAtAMissingOneOrAMessage) {

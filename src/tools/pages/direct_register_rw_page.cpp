@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "link/user_action.h"
+#include "link/typed_text.h"
 #include "tools/pages/busy_cursor.h"
-#include "tools/pages/hex_text.h"
 #include "tools/pages/widget_owner.h"
 
 namespace tonvisor {
@@ -28,10 +28,11 @@ constexpr const char* kReadFailed = " Error Read Registers";
 // Grid columns of one side: row-count spin, "0x", address, "0x", value.
 enum Column { kSpinColumn, kAddressPrefixColumn, kAddressColumn, kValuePrefixColumn, kValueColumn };
 
-std::uint16_t registerIn(const QLineEdit* box) { return RegisterFromHexText(box->text().toStdString()); }
+// A box without a hexadecimal digit stands for 0, as it always has.
+std::uint16_t registerIn(const QLineEdit* box) { return ReadLenientHex16(box->text().toStdString()).value_or(0); }
 
 QString shown(std::optional<std::uint16_t> value) {
-  return value ? QString::fromStdString(FormatRegisterValue(*value)) : QString();
+  return value ? QString::fromStdString(FormatHex4(*value)) : QString();
 }
 
 }  // namespace
