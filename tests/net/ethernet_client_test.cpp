@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/user_action.h"
 #include "net_support.h"
 #include "sim/board_server.h"
 #include "sim/chip_model.h"
@@ -139,6 +140,48 @@ TEST(EthernetWire, AFailureAtEachStepShowsThatStepsTextWithoutHanging) {
     EXPECT_EQ(connections[0].received.size(), c.sent);
     EXPECT_TRUE(c.closes || connections[0].clientClosed);
   }
+}
+
+// A board that takes the connection and then says nothing costs one time-out per user action:
+// the action's further accesses are counted as failed at once instead of each waiting as long,
+// and the user hears of it once. The next action asks the board again.
+TEST(EthernetWire, ABoardThatWentSilentCostsOneTimeOutPerAction) {
+  ScriptedServer server([](Peer& p) { p.expect(8); }, 2);
+  EthernetClient client(server.port());
+  {
+    UserAction action(*client.link);
+    const AccessResult first = client.link->Write(0x0024, 1);
+    EXPECT_EQ(first.boardStep, BoardStep::ReturnCode);
+    EXPECT_TRUE(first.timedOut);
+    for (std::uint16_t address = 0x0026; address < 0x002E; address += 2) {
+      EXPECT_EQ(client.link->Write(address, 1).fault, AccessFault::BoardUnreachable);
+    }
+    EXPECT_EQ(client.link->Read(0x0002).fault, AccessFault::BoardUnreachable);
+    EXPECT_EQ(action.tally().failed, 6u);
+    EXPECT_EQ(action.failureSummary(),
+              "6 of 6 register accesses did not reach the chip. The first: the board at 127.0.0.1:" +
+                  std::to_string(server.port()) +
+                  " sent no return code during the write of register 0x0024 (no answer within the time-out).");
+  }
+  EXPECT_EQ(client.onlyMessage(), "Getting Return Code Falied");
+  EXPECT_EQ(client.link->Write(0x0024, 2).fault, AccessFault::BoardFailed);
+  EXPECT_EQ(server.finished().size(), 2u);
+  EXPECT_EQ(client.log().count(), 0u);
+}
+
+// A refused connection costs nothing, so each access of the action still tries (the board may
+// be back), but the user hears of it once.
+TEST(EthernetWire, ARefusedBoardIsToldOncePerAction) {
+  std::uint16_t deadPort = 0;
+  const int dead = BindLoopback(deadPort);  // bound, never listening
+  EthernetClient client(deadPort);
+  {
+    UserAction action(*client.link);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(client.link->Write(0x0024, 1).boardStep, BoardStep::Connect);
+    EXPECT_EQ(action.tally().failed, 3u);
+  }
+  EXPECT_EQ(client.onlyMessage(), "Connecting to socket Failed");
+  ::close(dead);
 }
 
 TEST(EthernetWire, NoListenerOrAnUnusableAddressOrPortFailsTheConnect) {

@@ -22,6 +22,9 @@ class RecordingBridge final : public UsbBridge {
 
   RecordingBridge();
   ~RecordingBridge() override;
+  // It owns its libraries: a copy would free them twice.
+  RecordingBridge(const RecordingBridge&) = delete;
+  RecordingBridge& operator=(const RecordingBridge&) = delete;
 
   I2cLibrary& i2c() override;
   SpiLibrary& spi() override;

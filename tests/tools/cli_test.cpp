@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -146,6 +151,32 @@ TEST_F(CliTest, AFailedI2cAccessIsReportedInWords) {
             "tonvisor-cli: \"op WriteAdcMute 1\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
 }
 
+// At an address where no chip answers, nothing reaches a chip: every command that made
+// accesses says how many failed and why, and the run exits 1.
+TEST_F(CliTest, AccessesThatNoChipTookAreCountedAndExitOne) {
+  const std::string script = WriteFile("init.txt",
+                                       "# bring-up\nWrite CHIP_ANA_POWER_REG 0x4260\n\nWrite 0x0004 0x0008\n"
+                                       "write 0x0006 0x0080\n");
+  const Outcome run1 = run({"--simulate", "--i2c-address", "1B", "run", script});
+  EXPECT_EQ(run1.code, cli::kExitFailure);
+  EXPECT_EQ(run1.err,
+            "Tonvisor: 3 of 3 register writes of the script did not reach the chip. The first, line 2 \"Write "
+            "CHIP_ANA_POWER_REG 0x4260\": no acknowledge from I2C address 0x1B at register 0x0030.\n");
+
+  const Outcome preset = run({"--simulate", "--i2c-address", "1B", "op", "LoadPeqPreset", "Rock"});
+  EXPECT_EQ(preset.code, cli::kExitFailure);
+  EXPECT_EQ(preset.err,
+            "tonvisor-cli: \"op LoadPeqPreset Rock\": 77 of 77 register accesses did not reach the chip. The first: "
+            "no acknowledge from I2C address 0x1B at register 0x0110.\n");
+
+  const Outcome mute = run({"--simulate", "--i2c-address", "1B", "op", "WriteHpMute", "1"});
+  EXPECT_EQ(mute.code, cli::kExitFailure);
+  EXPECT_EQ(mute.err,
+            "tonvisor-cli: \"op WriteHpMute 1\": 3 of 3 register accesses did not reach the chip. The first: no "
+            "acknowledge from I2C address 0x1B at register 0x0022.\n");
+  EXPECT_EQ(chip.writeCount(), 0u);
+}
+
 TEST_F(CliTest, RunsCodecOperationsByNameWithNegativeArguments) {
   const Outcome outcome = run({"--simulate", "-c", "op WriteHpMute 1", "op", "ConfigureDacVolume", "-0.5017"});
   EXPECT_EQ(outcome.code, cli::kExitOk) << outcome.err;
@@ -258,6 +289,36 @@ TEST(CliProgram, TalksToABoardOverEthernetAndExitsWithTheOutcome) {
   const Outcome wrong = Start({"--simulate", "write", "24"});
   EXPECT_EQ(wrong.code, 2);
   EXPECT_NE(wrong.err.find("Usage: tonvisor-cli"), std::string::npos);
+}
+
+// A board that takes connections and never answers: a 300-write script pays one time-out and
+// counts the rest as not sent, instead of waiting 300 times. The bound is generous (one
+// time-out is 3 s; without the mend the run takes 15 minutes).
+TEST(CliProgram, AScriptAgainstABoardThatWentSilentEndsAfterOneTimeOut) {
+  const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(silent, 512), 0);  // connections queue up and are never answered
+  socklen_t length = sizeof address;
+  ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+  std::string script;
+  for (int i = 0; i < 300; ++i) script += "Write 0x0024 0x" + std::to_string(1000 + i) + "\n";
+  const std::string path = WriteFile("silent.txt", script);
+
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome outcome = Start({"--link", "ethernet", "--host", "127.0.0.1", "--port",
+                                 std::to_string(ntohs(address.sin_port)), "run", path});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(outcome.code, cli::kExitFailure);
+  EXPECT_EQ(outcome.err, "Tonvisor: Getting Return Code Falied\n"
+                         "Tonvisor: 300 of 300 register writes of the script did not reach the chip. The first, line 1 "
+                         "\"Write 0x0024 0x1000\": the board at 127.0.0.1:" +
+                             std::to_string(ntohs(address.sin_port)) +
+                             " sent no return code during the write of register 0x0024 (no answer within the "
+                             "time-out).\n");
+  ::close(silent);
 }
 
 }  // namespace
