@@ -110,7 +110,6 @@ class CodecOperations {
 
   // CHIP_ANA_HP_CTRL_REG as the last mute found it; the unmute ramps back to its low byte.
   std::uint16_t SavedHpVolume() const { return m_savedHpVolume; }
-  bool HpVolumeSaved() const { return m_hpVolumeSaved; }
 
   DeviceLink& link() { return m_link; }
 

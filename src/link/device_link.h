@@ -75,7 +75,6 @@ class DeviceLink {
   I2cTransport& i2c() { return m_i2c; }
   SpiTransport& spi() { return m_spi; }
   BusBPins& busB() { return m_busB; }
-  EthernetTransport& ethernet() { return m_ethernet; }
 
  private:
   friend class ScopedTally;

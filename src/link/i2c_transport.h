@@ -26,7 +26,6 @@ class I2cTransport {
   Status I2cOpen(std::uint16_t deviceAddress);
   // Closes the channel if this transport opened it.
   void I2cClose();
-  bool isOpen() const { return m_open; }
 
   // One register transfer each; the bridge library's result (bridge::kOk when it went
   // through). A read stores the value only when it went through.

@@ -49,7 +49,6 @@ class SpiTransport {
   Status SpiOpen();
   // Closes the channel if this transport opened it.
   void SpiClose();
-  bool isOpen() const { return m_open; }
 
   // One register write, chip select on bus B first: the SPI library's result (bridge::kOk
   // when it went through).

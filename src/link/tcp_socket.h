@@ -32,11 +32,9 @@ class TcpSocket {
   // bytes received.
   std::size_t receiveAll(void* data, std::size_t size, Timeout timeout);
 
-  bool valid() const { return m_fd >= 0; }
   // Whether the last step that failed did so by waiting out its time-out (a board that went
   // silent or a host that does not answer), rather than by a refusal or a closed connection.
   bool timedOut() const { return m_timedOut; }
-  int fd() const { return m_fd; }
   void close();
 
  private:

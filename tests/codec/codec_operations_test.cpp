@@ -181,6 +181,19 @@ TEST_F(HeadphoneMute, MuteRampsDownAndUnmuteComesBack) {
   EXPECT_EQ(log(), (Lines{"   \n", "# Unmute HP Out\n", "W 0024 0000", "   \n", "# Ramping HP Volume...\n"}));
 }
 
+// Nothing was saved yet in this run: ramping "back" to the saved volume of 0 would drive the
+// headphones to their loudest code. The unmute only clears the mute.
+TEST_F(HeadphoneMute, AnUnmuteWithNothingSavedLeavesTheVolumeWhereItIs) {
+  chip.write(kHpCtrl, 0x6060);
+  chip.write(kAnaCtrl, 0x0010);
+  const AccessTally unmuted = codec.WriteHpMute(0);
+  EXPECT_EQ(bridge.i2cWrites, (Lines{"0024 0000"}));
+  EXPECT_EQ(chip.read(kHpCtrl), 0x6060);
+  EXPECT_EQ(log(), (Lines{"   \n", "# Unmute HP Out\n", "W 0024 0000"}));
+  EXPECT_EQ(unmuted.accesses, 1u);
+  EXPECT_TRUE(unmuted.allWentThrough());
+}
+
 TEST_F(HeadphoneMute, OnlyOneMeansMute) {
   chip.write(kHpCtrl, 0x2020);
   codec.WriteHpMute(0x10001);  // compared as 16 bits: 1
