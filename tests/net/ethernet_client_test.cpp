@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <string>
 #include <thread>
@@ -206,6 +208,54 @@ TEST(EthernetWire, NoListenerOrAnUnusableAddressOrPortFailsTheConnect) {
   }
   ::close(dead);
   ::close(listening);
+}
+
+// A signal that arrives while a connect waits (a timer, a child that ended, the debugger) does
+// not stop the connection from being made: the socket waits for it instead of failing.
+TEST(TcpSocket, AConnectInterruptedByASignalStillConnects) {
+  struct sigaction interrupt {};
+  interrupt.sa_handler = [](int) {};
+  sigemptyset(&interrupt.sa_mask);
+  interrupt.sa_flags = 0;  // no SA_RESTART: the blocked connect returns EINTR
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGUSR1, &interrupt, &previous), 0);
+
+  // A listener whose queue is full drops new connection requests, so the next connect waits
+  // for its request to be sent again, about a second later.
+  std::uint16_t port = 0;
+  const int listener = BindLoopback(port);
+  ::listen(listener, 0);
+  std::vector<int> queued;
+  for (int i = 0; i < 4; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_in address = LoopbackAddress(port);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    queued.push_back(fd);
+  }
+
+  const pthread_t connecting = ::pthread_self();
+  std::thread helper([&] {
+    std::this_thread::sleep_for(200ms);
+    ::pthread_kill(connecting, SIGUSR1);
+    std::this_thread::sleep_for(100ms);
+    // Make room: the request sent again is then taken.
+    for (;;) {
+      pollfd p{listener, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) break;
+      const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) break;
+      queued.push_back(fd);
+    }
+  });
+  TcpSocket socket;
+  ASSERT_TRUE(socket.create());
+  const bool connected = socket.connectTo("127.0.0.1", port, 5000ms);
+  helper.join();
+  EXPECT_TRUE(connected);
+  EXPECT_FALSE(socket.timedOut());
+  for (const int fd : queued) ::close(fd);
+  ::close(listener);
+  ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 }  // namespace
