@@ -3,19 +3,20 @@
 #include <cctype>
 #include <cstdio>
 
+#include "link/typed_text.h"
 #include "link/usb_bridge.h"
 
 namespace tonvisor {
 
 namespace {
 
-std::string hex(unsigned value, int digits) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%0*X", digits, value);
+std::string deviceText(std::uint16_t device) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "0x%02X", static_cast<unsigned>(device & 0x7Fu));
   return buffer;
 }
 
-std::string registerText(const AccessResult& access) { return "register " + hex(access.address, 4); }
+std::string registerText(const AccessResult& access) { return "register " + FormatPrefixedHex4(access.address); }
 
 std::string boardText(const LinkSettings& settings) {
   return "the board at " + (settings.ethernetAddress.empty() ? std::string("(no address)") : settings.ethernetAddress) +
@@ -37,7 +38,7 @@ const char* verb(AccessKind kind) {
 std::string bridgeFailure(const AccessResult& access) {
   const char* link = access.link == LinkKind::Spi ? "SPI" : "I2C";
   if (access.link == LinkKind::I2c && access.bridgeCode == bridge::kNoAcknowledge) {
-    return "no acknowledge from I2C address " + hex(access.i2cDevice & 0x7Fu, 2) + " at " + registerText(access);
+    return "no acknowledge from I2C address " + deviceText(access.i2cDevice) + " at " + registerText(access);
   }
   return std::string(link) + " " + verb(access.kind) + " of " + registerText(access) +
          " failed: " + BridgeErrorText(access.bridgeCode);
