@@ -5,6 +5,8 @@ FUZZ_BUILD  ?= build-fuzz
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
+# Our own builds treat warnings as errors; CMAKE_FLAGS=-DTONVISOR_WERROR=OFF overrides it.
+WERROR = -DTONVISOR_WERROR=ON
 
 PACKAGES = cmake make g++ pkg-config qt6-base-dev libgl-dev libftdi1-dev libgtest-dev libgmock-dev \
            libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
@@ -15,7 +17,7 @@ deps:
 	@./scripts/install-deps.sh $(PACKAGES)
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -30,14 +32,15 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONVISOR_SANITIZE=ON -DTONVISOR_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONVISOR_SANITIZE=ON -DTONVISOR_BUILD_BENCH=OFF \
+	  $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DTONVISOR_FUZZ=ON \
-	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader
 	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
