@@ -40,7 +40,7 @@ test-sanitize: deps
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DTONVISOR_FUZZ=ON \
-	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF $(WERROR) $(CMAKE_FLAGS)
+	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF -DBUILD_TESTING=OFF $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader
 	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
