@@ -17,6 +17,7 @@
 #include "link/ethernet_protocol.h"
 #include "sim/board_server.h"
 #include "sim/chip_model.h"
+#include "tonvisor/version.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "Usage: tonvisor-board [--listen ADDR] [--port N] [--preset ADDR=VALUE]... [--verbose] [--help]\n"
+    "Usage: tonvisor-board [--listen ADDR] [--port N] [--preset ADDR=VALUE]... [--verbose] [--help] [--version]\n"
     "\n"
     "Serves the KRVL7300 Ethernet register protocol over TCP from an emulated register file\n"
     "whose registers all start at 0.\n"
@@ -41,6 +42,7 @@ constexpr const char* kUsage =
     "                       may be repeated\n"
     "  --verbose            print one line per register access, refusal and dropped connection\n"
     "  --help               print this text and exit\n"
+    "  --version            print the program's version and exit\n"
     "\n"
     "Runs until SIGINT (Ctrl-C) or SIGTERM.\n";
 
@@ -55,6 +57,7 @@ struct Settings {
   std::vector<Preset> presets;
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // Hexadecimal 16-bit number: an optional 0x, then at least one hex digit and nothing else.
@@ -112,6 +115,8 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
 
     if (argument == "--help" || argument == "-h") {
       settings.help = true;
+    } else if (argument == "--version" && !inlineValue) {
+      settings.version = true;
     } else if (argument == "--verbose" && !inlineValue) {
       settings.verbose = true;
     } else if (argument == "--listen") {
@@ -191,6 +196,10 @@ int main(int argc, char** argv) {
   if (const int code = ParseArguments(argc, argv, settings); code != 0) return code;
   if (settings.help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (settings.version) {
+    std::printf("tonvisor-board %s\n", tonvisor::kVersion);
     return 0;
   }
 

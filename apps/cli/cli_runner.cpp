@@ -13,6 +13,7 @@
 #include "command_line.h"
 #include "link/device_link.h"
 #include "sim/simulated_bridge.h"
+#include "tonvisor/version.h"
 #include "tools/script_file.h"
 
 namespace tonvisor::cli {
@@ -220,7 +221,7 @@ class Session {
 
 int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err, const Environment& environment) {
   ParseOutcome parsed = ParseCommandLine(args);
-  if (parsed.options && !parsed.options->help) {
+  if (parsed.options && !parsed.options->help && !parsed.options->version) {
     if (const auto error = checkOperations(parsed.options->commands)) {
       parsed.options.reset();
       parsed.error = *error;
@@ -233,6 +234,10 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
   const Options& options = *parsed.options;
   if (options.help) {
     out << UsageText() << operationsText();
+    return kExitOk;
+  }
+  if (options.version) {
+    out << "tonvisor-cli " << kVersion << "\n";
     return kExitOk;
   }
 
