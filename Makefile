@@ -2,6 +2,7 @@
 BUILD       ?= build
 SAN_BUILD   ?= build-sanitize
 FUZZ_BUILD  ?= build-fuzz
+RELEASE_BUILD ?= build-release
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
@@ -9,9 +10,9 @@ CMAKE_FLAGS ?=
 WERROR = -DTONVISOR_WERROR=ON
 
 PACKAGES = cmake make g++ pkg-config qt6-base-dev libgl-dev libftdi1-dev libgtest-dev libgmock-dev \
-           libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
+           libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file
 
-.PHONY: deps build run board test test-sanitize fuzz bench screenshots clean
+.PHONY: deps build run board test test-sanitize fuzz package bench screenshots clean
 
 deps:
 	@./scripts/install-deps.sh $(PACKAGES)
@@ -44,6 +45,14 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader
 	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Debian package (RELEASE_BUILD/tonvisor_VERSION_ARCH.deb) from a Release build of the
+# programs alone: the tests and benchmarks have their own builds.
+package: deps
+	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTONVISOR_BUILD_BENCH=OFF \
+	  $(WERROR) $(CMAKE_FLAGS)
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+	cd $(RELEASE_BUILD) && cpack
+
 screenshots: build
 	./scripts/screenshots.sh $(BUILD)
 
@@ -51,4 +60,4 @@ bench: build
 	./scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)
