@@ -29,10 +29,8 @@ seeds=$work/seeds
 artifacts=$work/artifacts
 mkdir -p "$corpus" "$seeds" "$artifacts"
 
-# Seeds: the example scripts, if any, and a few scripts that touch each rule of the reader.
-if [ -d "$root/examples" ]; then
-  find "$root/examples" -maxdepth 2 -type f -size -64k -exec cp {} "$seeds/" \;
-fi
+# Seeds: the example scripts and a few scripts that touch each rule of the reader.
+find "$root/examples" -maxdepth 2 -type f -size -64k -exec cp {} "$seeds/" \;
 printf '   \n\n# Configure DAC Volume\n\nWrite   0x0010    0x3D3D\n' > "$seeds/address-form.txt"
 printf 'Write   \tCHIP_ANA_HP_CTRL_REG                    \t0x1818\n' > "$seeds/name-form.txt"
 printf '# saved on Windows\r\nWrite 0x0024 0x0001\r\nwrite CHIP_ANA_CTRL_REG 1818\r\n' > "$seeds/crlf.txt"

@@ -17,6 +17,7 @@
 #include "link/typed_text.h"
 #include "sim/board_server.h"
 #include "sim/chip_model.h"
+#include "tonvisor/version.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "Usage: tonvisor-board [--listen ADDR] [--port N] [--preset ADDR=VALUE]... [--verbose] [--help]\n"
+    "Usage: tonvisor-board [--listen ADDR] [--port N] [--preset ADDR=VALUE]... [--verbose] [--help] [--version]\n"
     "\n"
     "Serves the KRVL7300 Ethernet register protocol over TCP from an emulated register file\n"
     "whose registers all start at 0.\n"
@@ -44,6 +45,7 @@ constexpr const char* kUsage =
     "                       may be repeated\n"
     "  --verbose            print one line per register access, refusal and dropped connection\n"
     "  --help               print this text and exit\n"
+    "  --version            print the program's version and exit\n"
     "\n"
     "Runs until SIGINT (Ctrl-C) or SIGTERM.\n";
 
@@ -58,6 +60,7 @@ struct Settings {
   std::vector<Preset> presets;
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 int UsageError(const std::string& problem) {
@@ -82,6 +85,8 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
 
     if (argument == "--help" || argument == "-h") {
       settings.help = true;
+    } else if (argument == "--version" && !inlineValue) {
+      settings.version = true;
     } else if (argument == "--verbose" && !inlineValue) {
       settings.verbose = true;
     } else if (argument == "--listen") {
@@ -160,6 +165,10 @@ int main(int argc, char** argv) {
   if (const int code = ParseArguments(argc, argv, settings); code != 0) return code;
   if (settings.help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (settings.version) {
+    std::printf("tonvisor-board %s\n", tonvisor::kVersion);
     return 0;
   }
 

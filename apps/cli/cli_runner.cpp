@@ -13,6 +13,7 @@
 #include "link/user_action.h"
 #include "link/typed_text.h"
 #include "sim/simulated_bridge.h"
+#include "tonvisor/version.h"
 #include "tools/script_file.h"
 
 namespace tonvisor::cli {
@@ -185,7 +186,7 @@ class Session {
 
 int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err, const Environment& environment) {
   ParseOutcome parsed = ParseCommandLine(args);
-  if (parsed.options && !parsed.options->help) {
+  if (parsed.options && !parsed.options->help && !parsed.options->version) {
     if (const auto error = checkOperations(parsed.options->commands)) {
       parsed.options.reset();
       parsed.error = *error;
@@ -198,6 +199,10 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
   const Options& options = *parsed.options;
   if (options.help) {
     out << UsageText() << operationsText();
+    return kExitOk;
+  }
+  if (options.version) {
+    out << "tonvisor-cli " << kVersion << "\n";
     return kExitOk;
   }
 

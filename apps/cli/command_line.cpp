@@ -167,6 +167,8 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
 
     if (word == "-h" || word == "--help") {
       options.help = true;
+    } else if (word == "--version") {
+      options.version = true;
     } else if (word == "--simulate") {
       options.simulate = true;
     } else if (word == "--names") {
@@ -233,7 +235,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     options.commands.push_back(*command);
   }
 
-  if (options.help) {
+  if (options.help || options.version) {
     outcome.options = std::move(options);
     return outcome;
   }
@@ -266,6 +268,7 @@ Options:
   --names                    save register writes with names instead of addresses
   -c "COMMAND ARG..."        a command; give -c several times to run several in order
   -h, --help                 show this help
+  --version                  print the program's version
 
 Commands:
   read REG                   print the register's value as 0xNNNN

@@ -37,6 +37,7 @@ struct Options {
   std::optional<std::string> saveLog;
   bool names = false;
   bool help = false;
+  bool version = false;  // --version: print the program's name and version, nothing else
   std::vector<Command> commands;
 };
 

@@ -16,6 +16,7 @@
 #include "screenshots.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
+#include "tonvisor/version.h"
 #include "tools/pages/file_chooser.h"
 
 int main(int argc, char* argv[]) {
@@ -25,7 +26,7 @@ int main(int argc, char* argv[]) {
   // The program's title is its name: the caption of every page's message boxes.
   const QString title = QString::fromLatin1(kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size()));
   QApplication::setApplicationName(title);
-  QApplication::setApplicationVersion(QStringLiteral("1.0.1.8"));
+  QApplication::setApplicationVersion(QLatin1String(kVersion));
   QApplication::setWindowIcon(ApplicationIcon());
 
   QCommandLineParser parser;

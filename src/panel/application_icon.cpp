@@ -11,6 +11,7 @@ namespace tonvisor {
 
 namespace {
 
+// data/tonvisor.svg is this drawing for the desktop's menus: change the two together.
 QPixmap drawIcon(int size) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);

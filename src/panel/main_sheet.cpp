@@ -11,6 +11,7 @@
 #include "panel/about_dialog.h"
 #include "panel/application_icon.h"
 #include "panel/initialization_page.h"
+#include "tonvisor/version.h"
 #include "tools/pages/direct_register_page.h"
 
 namespace tonvisor {
@@ -60,7 +61,7 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent) : QDialog(par
   connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-  m_versionButton = new QPushButton(tr("Ver 1.0.1.8"));
+  m_versionButton = new QPushButton(tr("Ver %1").arg(QLatin1String(kVersion)));
   m_versionButton->setAccessibleName(m_versionButton->text());
   m_versionButton->setAutoDefault(false);
   connect(m_versionButton, &QPushButton::clicked, this, &MainSheet::showAbout);

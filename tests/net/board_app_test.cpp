@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net_support.h"
+#include "tonvisor/version.h"
 
 extern char** environ;
 
@@ -124,6 +125,7 @@ TEST(BoardProgram, BadOptionsAreUsageErrors) {
       {"--preset", "0x0002"},   {"--preset", "2=0x10000"}, {"--preset", "0x=1"},     {"--preset", "2=12g"},
       {"--preset"},             {"--port", "65536"},       {"--port", "-1"},         {"--port", "3O"},
       {"--listen", "127.0.1"},  {"--listen", "localhost"}, {"--bogus"},              {"--verbose=yes"},
+      {"--version=1"},
   };
   for (const auto& arguments : bad) {
     SCOPED_TRACE(arguments[0] + (arguments.size() > 1 ? " " + arguments[1] : ""));
@@ -139,6 +141,10 @@ TEST(BoardProgram, BadOptionsAreUsageErrors) {
   BoardProcess help({"--help"});
   EXPECT_EQ(help.wait(10s), 0);
   EXPECT_EQ(help.output().rfind("Usage: tonvisor-board", 0), 0u);
+
+  BoardProcess version({"--version"});
+  EXPECT_EQ(version.wait(10s), 0);
+  EXPECT_EQ(version.output(), std::string("tonvisor-board ") + kVersion + "\n");
 }
 
 TEST(BoardProgram, APortThatCannotBeOpenedIsNamedAndFails) {
