@@ -27,6 +27,7 @@
 #include "link/device_link.h"
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
+#include "panel/unsaved_log_question.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "tools/pages/direct_register_page.h"
@@ -80,7 +81,8 @@ struct Program {
   tonvisor::CodecOperations codec{link};
   tonvisor::PanelState state;
   tonvisor::DialogFileChooser files;
-  tonvisor::PanelContext context{link, codec, state, files};
+  tonvisor::MessageBoxUnsavedLogQuestion unsavedLog;
+  tonvisor::PanelContext context{link, codec, state, files, unsavedLog};
   tonvisor::MainSheet sheet{context};
 };
 

@@ -13,6 +13,7 @@
 #include "panel/main_sheet.h"
 #include "panel/message_box_messenger.h"
 #include "panel/panel_context.h"
+#include "panel/unsaved_log_question.h"
 #include "screenshots.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
@@ -68,7 +69,8 @@ int main(int argc, char* argv[]) {
   CodecOperations codec(link);
   PanelState state;
   DialogFileChooser files;
-  PanelContext context{link, codec, state, files};
+  MessageBoxUnsavedLogQuestion unsavedLog;
+  PanelContext context{link, codec, state, files, unsavedLog};
   if (parser.isSet(initScript)) context.initScriptPath = parser.value(initScript);
 
   MainSheet sheet(context);

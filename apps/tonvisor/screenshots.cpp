@@ -1,6 +1,7 @@
 #include "screenshots.h"
 
 #include <iostream>
+#include <memory>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QThread>
@@ -15,7 +17,9 @@
 #include "panel/about_dialog.h"
 #include "panel/initialization_page.h"
 #include "panel/main_sheet.h"
+#include "panel/unsaved_log_question.h"
 #include "tools/pages/direct_register_page.h"
+#include "tools/pages/register_write_monitor_page.h"
 
 namespace tonvisor {
 
@@ -132,7 +136,14 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   about.show();
   saved &= save(&about, dir, QStringLiteral("about.png"));
   about.close();
-  sheet.close();
+
+  // The question OK, Cancel and the close button ask, as the session leaves the log unsaved.
+  const std::unique_ptr<QMessageBox> question = MakeUnsavedLogBox(&sheet, registers->monitorPage()->unsavedEntries());
+  question->show();
+  saved &= save(question.get(), dir, QStringLiteral("exit-question.png"));
+  question->close();
+  // Hidden, not closed: closing would ask that question for real.
+  sheet.hide();
   return saved;
 }
 

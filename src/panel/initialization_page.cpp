@@ -121,6 +121,14 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
   connect(m_connect, &QPushButton::clicked, this, &InitializationPage::connectLink);
   connect(m_chipInitialize, &QPushButton::clicked, this, &InitializationPage::initializeChip);
   connect(m_configClock, &QPushButton::clicked, this, &InitializationPage::configureClocks);
+  // Return in the link's boxes connects, as the button beside them does. Return in Ext MCLK
+  // does nothing: programming the clocks mutes the DAC and writes the chip, which only the
+  // Config Clock button should do.
+  for (QLineEdit* box : {m_i2cAddress, static_cast<QLineEdit*>(m_ethernetAddress), m_port}) {
+    connect(box, &QLineEdit::returnPressed, this, [this, box] {
+      if (m_connect->isEnabled() && !box->isReadOnly()) connectLink();
+    });
+  }
   connectionTypeChosen();
 }
 
@@ -158,7 +166,9 @@ QGroupBox* InitializationPage::createInterfaceGroup() {
   m_i2cAddress->setAccessibleName(tr("I2C Address"));
   m_ethernetAddress->setAccessibleName(tr("Ethernet Address"));
   m_port->setAccessibleName(tr("Port"));
-  m_spiNote->setAccessibleName(tr("SPI note"));
+  // A screen reader reads the note itself, as a sighted user does.
+  m_spiNote->setObjectName(QStringLiteral("SpiNote"));
+  m_spiNote->setAccessibleName(kSpiNote);
 
   auto* group = new QGroupBox(tr("Interface"));
   group->setLayout(m_interfaceForm);
@@ -204,6 +214,11 @@ void InitializationPage::connectionTypeChosen() {
   const bool spi = EqualsIgnoringCase(type, kSpi);
   const bool ethernet = EqualsIgnoringCase(type, kEthernet);
   m_i2cAddress->setReadOnly(!i2c);
+  // A read-only box keeps its text but takes the window's background, so it does not look
+  // as if it could be typed into.
+  QPalette palette;
+  if (!i2c) palette.setColor(QPalette::Base, m_i2cAddress->palette().color(QPalette::Window));
+  m_i2cAddress->setPalette(palette);
   m_interfaceForm->setRowVisible(m_ethernetAddress, ethernet);
   m_interfaceForm->setRowVisible(m_port, ethernet);
   m_interfaceForm->setRowVisible(m_spiNote, spi);
@@ -238,10 +253,20 @@ void InitializationPage::configureClocks() {
   // must not leave the DAC muted halfway through.
   std::optional<PllDivisor> pll;
   if (source.code == kPllSource) {
+    const bool rateIs44k1 = rate.code == kRate44k1;
     const std::optional<float> clock = ReadLeadingFloat(m_extMclk->text().toStdString());
-    if (clock) pll = ComputePllDivisor(*clock, rate.code == kRate44k1);
-    if (!pll) {
+    if (!clock || !IsPositiveClock(*clock)) {
       tell(tr("The Ext MCLK Rate (MHz) must be a positive number, such as 12.288."));
+      return;
+    }
+    pll = ComputePllDivisor(*clock, rateIs44k1);
+    if (!pll) {
+      // The divisor's integer part has five bits: a clock outside this range would program
+      // a cut-off divisor.
+      const PllClockRange range = PllAcceptedClockRange(rateIs44k1);
+      tell(tr("With the PLL and a sample rate of %1, the Ext MCLK Rate (MHz) must be from %2 to %3.")
+               .arg(QString::fromLatin1(rate.text), QString::number(range.lowestMhz, 'f', 4),
+                    QString::number(range.highestMhz, 'f', 4)));
       return;
     }
   }

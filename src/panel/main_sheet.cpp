@@ -3,7 +3,9 @@
 #include <iterator>
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -12,7 +14,9 @@
 #include "panel/application_icon.h"
 #include "panel/initialization_page.h"
 #include "tonvisor/version.h"
+#include "panel/unsaved_log_question.h"
 #include "tools/pages/direct_register_page.h"
+#include "tools/pages/register_write_monitor_page.h"
 
 namespace tonvisor {
 
@@ -45,7 +49,8 @@ int placeOf(MainSheet::Tab tab) {
 
 }  // namespace
 
-MainSheet::MainSheet(const PanelContext& context, QWidget* parent) : QDialog(parent) {
+MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
+    : QDialog(parent), m_unsavedLog(context.unsavedLog) {
   setObjectName(QStringLiteral("MainSheet"));
   setWindowTitle(tr("KRVL7300 Control Software"));
   setWindowIcon(ApplicationIcon());
@@ -57,7 +62,12 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent) : QDialog(par
   m_tabs->setAccessibleName(tr("Pages"));
 
   m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  for (QAbstractButton* button : m_buttons->buttons()) button->setAccessibleName(button->text());
+  for (QAbstractButton* button : m_buttons->buttons()) {
+    button->setAccessibleName(button->text());
+    // Return must not end the program: OK and Cancel are not pressed by Return, not even
+    // with the focus on them (Space presses a button that has the focus).
+    static_cast<QPushButton*>(button)->setAutoDefault(false);
+  }
   connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -65,6 +75,14 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent) : QDialog(par
   m_versionButton->setAccessibleName(m_versionButton->text());
   m_versionButton->setAutoDefault(false);
   connect(m_versionButton, &QPushButton::clicked, this, &MainSheet::showAbout);
+  // The version button has the OK button's height and width, whatever the style and font
+  // make of the OK button; OK and Cancel are made wide enough for the version's text.
+  const int versionWidth = m_versionButton->sizeHint().width();
+  for (QAbstractButton* button : m_buttons->buttons()) button->setMinimumWidth(versionWidth);
+  QPushButton* ok = m_buttons->button(QDialogButtonBox::Ok);
+  m_versionButton->setFixedSize(ok->sizeHint().expandedTo(ok->minimumSize()));
+  ok->installEventFilter(this);
+  m_buttons->installEventFilter(this);
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addWidget(m_versionButton);
@@ -97,6 +115,62 @@ void MainSheet::addPage(Tab tab, QWidget* page) {
   while (index < m_tabOrder.size() && placeOf(m_tabOrder[index]) < placeOf(tab)) ++index;
   m_tabOrder.insert(index, tab);
   m_tabs->insertTab(index, page, tabText(tab));
+}
+
+bool MainSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize && watched == m_buttons->button(QDialogButtonBox::Ok)) {
+    m_versionButton->setFixedSize(static_cast<QWidget*>(watched)->size());
+  }
+  if (event->type() == QEvent::Show && watched == m_buttons) {
+    // Each time it is shown the button box makes OK the default button, drawn as the one
+    // Return presses (and pressed by Return once it has the focus). Let it, then take that
+    // back: nothing here is pressed by Return.
+    static_cast<QObject*>(m_buttons)->event(event);
+    for (QAbstractButton* button : m_buttons->buttons()) static_cast<QPushButton*>(button)->setDefault(false);
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// A dialog ends on Escape and presses its default button on Return. This window is the
+// program and holds the write log: neither key may end it, and Return typed into a box does
+// what that box's page makes of it, or nothing.
+void MainSheet::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void MainSheet::done(int result) {
+  if (!mayEnd()) return;
+  QDialog::done(result);
+}
+
+bool MainSheet::mayEnd() {
+  if (m_asking) return false;  // already asking; the answer to that question decides
+  RegisterWriteMonitorPage* monitor = m_directRegisterPage->monitorPage();
+  const std::size_t unsaved = monitor->unsavedEntries();
+  if (unsaved == 0) return true;
+  m_asking = true;
+  bool end = false;
+  switch (m_unsavedLog.ask(this, unsaved)) {
+    case UnsavedLogAnswer::Save:
+      end = monitor->saveLog();  // a cancelled or failed save keeps the program open
+      break;
+    case UnsavedLogAnswer::Discard:
+      end = true;
+      break;
+    case UnsavedLogAnswer::Stay:
+      break;
+  }
+  m_asking = false;
+  return end;
 }
 
 void MainSheet::showAbout() {

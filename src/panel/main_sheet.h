@@ -16,7 +16,8 @@ class InitializationPage;
 
 // The main window: "KRVL7300 Control Software", one tab per chip block or tool, the version
 // button at the left of the OK and Cancel row. OK, Cancel and the close button end the
-// program; nothing is saved.
+// program, after asking whether to save a write log that holds unsaved entries; Return and
+// Escape never do.
 class MainSheet : public QDialog {
   Q_OBJECT
 
@@ -39,8 +40,19 @@ class MainSheet : public QDialog {
 
  public slots:
   void showAbout();
+  // Ends the sheet, unless the write log holds unsaved entries and the user chooses to stay
+  // (or to save, and the save does not happen).
+  void done(int result) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool mayEnd();
+
+  UnsavedLogQuestion& m_unsavedLog;
+  bool m_asking = false;
   QTabWidget* m_tabs = nullptr;
   QList<Tab> m_tabOrder;  // the Tab of each tab shown, in tab order
   QDialogButtonBox* m_buttons = nullptr;

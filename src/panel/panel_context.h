@@ -8,6 +8,7 @@
 namespace tonvisor {
 
 class FileChooser;
+class UnsavedLogQuestion;
 
 // The file Chip Initialize runs unless the program is told otherwise.
 inline constexpr const char* kDefaultInitScriptPath = "c:\\KRVL7300_CA1_Init_Script.txt";
@@ -19,13 +20,15 @@ struct PanelState {
 };
 
 // What every page is built from: the one link and the operations on it, the shared state,
-// and how a page asks for a file. The program makes these once at start-up; a test makes
-// its own around a simulated or recording bridge.
+// how a page asks for a file, and how the main sheet asks about a log not saved at exit. The
+// program makes these once at start-up; a test makes its own around a simulated or recording
+// bridge.
 struct PanelContext {
   DeviceLink& link;
   CodecOperations& codec;
   PanelState& state;
   FileChooser& files;
+  UnsavedLogQuestion& unsavedLog;
   QString initScriptPath = QString::fromLatin1(kDefaultInitScriptPath);
 };
 

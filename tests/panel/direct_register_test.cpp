@@ -137,6 +137,26 @@ TEST_F(RecordedTools, ClearKeepsTheRowsInUseAndEachFailedWriteIsReportedOnce) {
   EXPECT_EQ(shown(), Lines(2, "Tonvisor | DirectRegisterRwPage |  Error Write Registers"));
 }
 
+TEST_F(RecordedTools, ReturnInAReadAddressReadsAndInAWriteRowWritesNothing) {
+  SpinTo(rowSpin("Register Write"), 2);
+  typeWrite(1, "22", "1818");
+  typeWrite(2, "24", "0001");
+  for (const char* name : {kWriteAddr, kWriteValue}) {
+    for (int r = 1; r <= 2; ++r) QTest::keyClick(row(name, r), Qt::Key_Return);
+  }
+  EXPECT_TRUE(bridge.calls.empty());
+  EXPECT_EQ(link.writeLog().count(), 0u);
+
+  Type(row(kReadAddr, 1), "22");
+  bridge.i2cReadBytes[0] = 0x12;
+  bridge.i2cReadBytes[1] = 0xAB;
+  QTest::keyClick(row(kReadAddr, 1), Qt::Key_Return);
+  EXPECT_EQ(bridge.callsTo("i2c.read").size(), 1u);
+  EXPECT_EQ(row(kReadValue, 1)->text(), "12AB");
+  EXPECT_TRUE(bridge.callsTo("i2c.write").empty());
+  EXPECT_EQ(link.writeLog().count(), 0u);
+}
+
 TEST_F(SimulatedTools, WriteThenReadBackThroughTheChipWithTheBoxesKeptWhileAnotherPageIsShown) {
   SpinTo(rowSpin("Register Write"), 2);
   SpinTo(rowSpin("Register Read"), 2);

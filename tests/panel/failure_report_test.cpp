@@ -51,7 +51,8 @@ struct FailingChip : ::testing::Test {
   CodecOperations codec{link};
   PanelState state;
   FakeFileChooser files;
-  PanelContext context{link, codec, state, files};
+  FakeUnsavedLogQuestion unsavedLog;
+  PanelContext context{link, codec, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
   QTemporaryDir temp;
 };
@@ -103,7 +104,8 @@ TEST(ScriptRunMessages, TheProgressWindowClosesBeforeTheClosingMessages) {
   CodecOperations codec(link);
   PanelState state;
   FakeFileChooser files;
-  PanelContext context{link, codec, state, files};
+  FakeUnsavedLogQuestion unsavedLog;
+  PanelContext context{link, codec, state, files, unsavedLog};
   MainSheet sheet(context);
   sheet.show();
   link.settings().connectionType = "Ethernet";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QFormLayout>
 #include <QLabel>
 
@@ -26,21 +27,75 @@ TEST_F(RecordedPanel, EachLinkShowsItsOwnFields) {
     shown += std::to_string(caption->isVisible());
     return shown;
   };
-  QLabel* spiNote = Control<QLabel>(sheet.get(), "SPI note");
+  // The background of the I2C Address box where no text is.
+  const auto background = [this] {
+    QLineEdit* address = box("I2C Address");
+    return address->grab().toImage().pixelColor(address->width() - 6, address->height() / 2);
+  };
+  const QColor editable = background();
+  QLabel* spiNote = sheet->findChild<QLabel*>("SpiNote");
+  ASSERT_NE(spiNote, nullptr);
   const struct { const char* type; const char* ethernet; bool spi; } links[] = {
       {"I2C", "00", false}, {"SPI", "00", true}, {"Ethernet", "11", false}, {"I2C", "00", false}};
   for (const auto& shown : links) {
     SCOPED_TRACE(shown.type);
     if (&shown != links) Choose(list("Connection Type"), shown.type);  // the first is the page as it opens
     EXPECT_EQ(link.settings().connectionType, shown.type);
-    EXPECT_EQ(box("I2C Address")->isReadOnly(), std::string(shown.type) != "I2C");
+    // Read-only, it keeps its text and looks it: the window's colour, not a box to type in.
+    const bool readOnly = std::string(shown.type) != "I2C";
+    EXPECT_EQ(box("I2C Address")->isReadOnly(), readOnly);
+    EXPECT_EQ(box("I2C Address")->text(), "A");
+    EXPECT_EQ(background() != editable, readOnly);
     EXPECT_EQ(visible("I2C Address"), "11");
     EXPECT_EQ(visible("Ethernet Address"), shown.ethernet);
     EXPECT_EQ(visible("Port"), shown.ethernet);
     EXPECT_EQ(spiNote->isVisible(), shown.spi);
   }
-  EXPECT_EQ(spiNote->text(), "This software allows use of SPI only for direct register write and to run scripts");
+  // A screen reader reads the note's text.
+  const QString note = "This software allows use of SPI only for direct register write and to run scripts";
+  EXPECT_EQ(spiNote->text(), note);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(spiNote)->text(QAccessible::Name), note);
   EXPECT_EQ(box("Port")->text(), "30");
+}
+
+TEST_F(RecordedPanel, ReturnInTheLinksBoxesConnectsAndInExtMclkDoesNothing) {
+  // I2C: Return connects once; Connect is then disabled and Return does nothing more.
+  Type(box("I2C Address"), "1a");
+  QTest::keyClick(box("I2C Address"), Qt::Key_Return);
+  EXPECT_EQ(bridge.callsTo("i2c.open").size(), 1u);
+  EXPECT_FALSE(button("Connect")->isEnabled());
+  QTest::keyClick(box("I2C Address"), Qt::Key_Enter);
+  EXPECT_EQ(bridge.callsTo("i2c.open").size(), 1u);
+
+  // Ext MCLK: no clock programmed, with or without the PLL, nothing said.
+  link.writeLog().appendComment("# kept\n");
+  bridge.calls.clear();
+  for (const char* source : {"256xFs", "PLL"}) {
+    Choose(list("SYS_MCLK"), source);
+    for (const char* text : {"12.288", "abc"}) {
+      Type(box("Ext MCLK Rate (MHz)"), text);
+      QTest::keyClick(box("Ext MCLK Rate (MHz)"), Qt::Key_Return);
+    }
+  }
+  EXPECT_TRUE(bridge.calls.empty());
+  EXPECT_EQ(link.writeLog().count(), 1u);
+
+  // SPI: the I2C Address box is read-only and its Return does not open SPI.
+  Choose(list("Connection Type"), "SPI");
+  QTest::keyClick(box("I2C Address"), Qt::Key_Return);
+  EXPECT_TRUE(bridge.calls.empty());
+  EXPECT_TRUE(button("Connect")->isEnabled());
+
+  // Ethernet: Return in the address or the port checks them as Connect does.
+  Choose(list("Connection Type"), "Ethernet");
+  QTest::keyClick(box("Ethernet Address"), Qt::Key_Return);  // blank
+  Type(box("Ethernet Address"), "127.0.0.20");
+  Type(box("Port"), "5000");
+  QTest::keyClick(box("Port"), Qt::Key_Return);
+  EXPECT_FALSE(button("Connect")->isEnabled());
+  EXPECT_EQ(link.settings().ethernetPort, 5000u);
+  EXPECT_EQ(shown(), (Lines{FromPage(" Invalid IP Address ")}));
+  EXPECT_EQ(link.writeLog().count(), 0u);  // emptied by the Connects, as by the button
 }
 
 TEST_F(RecordedPanel, ConnectOnI2cOpensTheTypedHexAddressOrSaysWhyNotAndAlwaysEmptiesTheLog) {
@@ -206,7 +261,7 @@ TEST_F(RecordedPanel, AnExtMclkThatIsNoPositiveNumberStopsThePllBeforeAnyWrite) 
   Click(button("Connect"));
   Choose(list("SYS_MCLK"), "PLL");
   bridge.calls.clear();
-  const char* refused[] = {"", "abc", "0", "-12.288", "1e-50", "1e-30", "inf", "nan", "--5"};
+  const char* refused[] = {"", "abc", "0", "-12.288", "1e-50", "inf", "nan", "--5"};
   for (const char* text : refused) {
     Type(box("Ext MCLK Rate (MHz)"), text);
     Click(button("Config Clock"));
@@ -228,6 +283,42 @@ TEST_F(RecordedPanel, AnExtMclkThatIsNoPositiveNumberStopsThePllBeforeAnyWrite) 
   Choose(list("SYS_MCLK"), "512xFs");
   Click(button("Config Clock"));
   EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(RecordedPanel, AnExtMclkWhosePllDivisorDoesNotFitItsFieldIsRefusedNamingTheRange) {
+  // The integer part of the divisor has five bits and must be at least 1: at 48 kHz (and 32
+  // and 96) 6.144 MHz would need 32, at 44.1 kHz 5.6448 MHz would; above 17 MHz the clock
+  // is halved, and from 393.22 (361.2708) MHz the integer part would be 0. The clock is read
+  // in single precision, which moves the last edge: 361.2708 reads as 361.27081.
+  const auto refusal = [](const std::string& rate) {
+    return FromPage("With the PLL and a sample rate of " + rate + ", the Ext MCLK Rate (MHz) must be from " +
+                    (rate == "44.1 kHz" ? "5.6449 to 361.2707." : "6.1441 to 393.2199."));
+  };
+  const struct { const char* rate; const char* extMclk; int integer; } cases[] = {
+      {"48 kHz", "6.144", -1},   {"48 kHz", "6.1441", 31},   {"48 kHz", "393.2199", 1},
+      {"48 kHz", "393.22", -1},  {"48 kHz", "1e3", -1},      {"48 kHz", "0.0001", -1},
+      {"48 kHz", "1e-30", -1},   {"44.1 kHz", "5.6448", -1}, {"44.1 kHz", "5.6449", 31},
+      {"44.1 kHz", "361.2707", 1}, {"44.1 kHz", "361.2708", -1}, {"96 kHz", "6.144", -1},
+  };
+  Click(button("Connect"));
+  Choose(list("SYS_MCLK"), "PLL");
+  Lines refusals;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.extMclk) + " MHz at " + c.rate);
+    link.writeLog().clear();
+    Choose(list("System Sample Rate"), c.rate);
+    Type(box("Ext MCLK Rate (MHz)"), c.extMclk);
+    Click(button("Config Clock"));
+    const Lines writes = WritesIn(LogLines(link.writeLog()));
+    if (c.integer < 0) {
+      refusals.push_back(refusal(c.rate));
+      EXPECT_TRUE(writes.empty());  // refused before the DAC is muted
+    } else {
+      ASSERT_EQ(writes.size(), 8u);
+      EXPECT_EQ(std::stoi(writes.at(3).substr(7), nullptr, 16) >> 11, c.integer);  // "W 0032 xxxx"
+    }
+  }
+  EXPECT_EQ(shown(), refusals);
 }
 
 TEST_F(RecordedPanel, ConfigClockWithThePllOverEthernetRunsTheSameEveryPressAndNeverTouchesThePins) {

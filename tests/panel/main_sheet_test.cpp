@@ -9,6 +9,7 @@
 #include "panel/about_dialog.h"
 #include "panel/message_box_messenger.h"
 #include "panel_harness.h"
+#include "tools/pages/direct_register_page.h"
 #include "tools/pages/widget_owner.h"
 
 namespace tonvisor::testing {
@@ -28,9 +29,13 @@ TEST_F(MainSheetTest, OpensOnInitializationWithItsTitleTabsAndButtonRowAndPlaces
   QPushButton* ok = sheet->buttons()->button(QDialogButtonBox::Ok);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(version->text(), "Ver 1.0.1.8");
+  // It has OK's top, bottom and width, and its text still fits.
   const QRect versionBox(version->mapTo(sheet.get(), QPoint(0, 0)), version->size());
   const QRect okBox(ok->mapTo(sheet.get(), QPoint(0, 0)), ok->size());
-  EXPECT_EQ(versionBox.center().y(), okBox.center().y());
+  EXPECT_EQ(versionBox.top(), okBox.top());
+  EXPECT_EQ(versionBox.bottom(), okBox.bottom());
+  EXPECT_EQ(versionBox.width(), okBox.width());
+  EXPECT_GE(version->width(), version->sizeHint().width());
   EXPECT_LT(versionBox.right(), okBox.left());
   EXPECT_EQ(versionBox.left(), sheet->tabs()->mapTo(sheet.get(), QPoint(0, 0)).x());
 
@@ -61,16 +66,162 @@ TEST_F(MainSheetTest, VersionButtonShowsTheAboutBox) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-TEST_F(MainSheetTest, OkCancelAndTheCloseButtonEachEndTheSheet) {
+// The three ways to end the program: OK, Cancel and the close button (or the window
+// manager). True when the sheet ended.
+bool End(MainSheet* sheet, int way) {
+  QSignalSpy finished(sheet, &QDialog::finished);
+  if (way == 0) Click(sheet->buttons()->button(QDialogButtonBox::Ok));
+  if (way == 1) Click(sheet->buttons()->button(QDialogButtonBox::Cancel));
+  if (way == 2) {
+    const bool closed = sheet->close();
+    EXPECT_EQ(closed, finished.count() == 1);
+  }
+  EXPECT_NE(sheet->isVisible(), finished.count() == 1);
+  return finished.count() == 1;
+}
+
+TEST_F(MainSheetTest, OkCancelAndTheCloseButtonEndTheSheetAtOnceWhenNothingIsUnsaved) {
   for (int way = 0; way < 3; ++way) {
     show();
-    QSignalSpy finished(sheet.get(), &QDialog::finished);
-    if (way == 0) Click(sheet->buttons()->button(QDialogButtonBox::Ok));
-    if (way == 1) Click(sheet->buttons()->button(QDialogButtonBox::Cancel));
-    if (way == 2) sheet->close();
-    EXPECT_EQ(finished.count(), 1) << way;
-    EXPECT_FALSE(sheet->isVisible()) << way;
+    EXPECT_TRUE(End(sheet.get(), way)) << way;  // an empty log
   }
+  // A log emptied by Connect holds nothing unsaved.
+  for (int way = 0; way < 3; ++way) {
+    show();
+    link.writeLog().appendComment("# before\n");
+    Click(button("Connect"));
+    EXPECT_TRUE(End(sheet.get(), way)) << way;
+  }
+  EXPECT_TRUE(unsavedLog.asked.empty());
+}
+
+TEST_F(MainSheetTest, ReturnAndEscapeNeverEndTheSheetAndNoButtonIsPressedByReturn) {
+  link.writeLog().appendComment("# unsaved\n");
+  QSignalSpy finished(sheet.get(), &QDialog::finished);
+  for (QPushButton* b : sheet->findChildren<QPushButton*>()) EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
+
+  // Every box of every page, the spin boxes' own included, the Ethernet fields shown.
+  Choose(list("Connection Type"), "Ethernet");
+  int boxes = 0;
+  const auto typeIntoEveryBox = [&] {
+    for (QLineEdit* edit : sheet->findChildren<QLineEdit*>()) {
+      if (!edit->isVisible() || !edit->isEnabled()) continue;
+      ++boxes;
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(edit, key);
+    }
+  };
+  for (int page = 0; page < sheet->tabs()->count(); ++page) {
+    sheet->tabs()->setCurrentIndex(page);
+    typeIntoEveryBox();
+  }
+  sheet->directRegisterPage()->sheet()->setCurrentIndex(1);  // the monitor
+  typeIntoEveryBox();
+  EXPECT_EQ(boxes, 10);
+  // OK and Cancel with the focus: Return and Escape still leave them alone (Space presses).
+  for (QAbstractButton* b : sheet->buttons()->buttons()) {
+    b->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(b, key);
+  }
+  QTest::keyClick(sheet.get(), Qt::Key_Escape);
+  EXPECT_EQ(finished.count(), 0);
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_TRUE(unsavedLog.asked.empty());
+  for (QPushButton* b : sheet->findChildren<QPushButton*>()) EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
+}
+
+TEST_F(MainSheetTest, EndingWithUnsavedEntriesAsksAndStaysDiscardsOrSavesAsSaveScriptDoes) {
+  WriteLog& log = link.writeLog();
+  log.appendComment("   \n");
+  log.appendComment("# Write Register \n");
+  log.appendWrite(0x0022, 0x1818);
+  // Stay, by each way.
+  for (int way = 0; way < 3; ++way) EXPECT_FALSE(End(sheet.get(), way)) << way;
+  EXPECT_EQ(unsavedLog.asked, (std::vector<std::size_t>{3, 3, 3}));
+
+  // Save, with the chooser cancelled or a file that cannot be written: stay.
+  unsavedLog.answer = UnsavedLogAnswer::Save;
+  EXPECT_FALSE(End(sheet.get(), 0));
+  files.saveAnswer = temp.path();  // a folder
+  EXPECT_FALSE(End(sheet.get(), 2));
+  EXPECT_EQ(shown(), (Lines{"Tonvisor | RegisterWriteMonitorPage |  Error Creating File"}));
+
+  // Save to a file: the lines as the monitor lists them, in its display mode, then end.
+  sheet->tabs()->setCurrentWidget(sheet->directRegisterPage());
+  sheet->directRegisterPage()->sheet()->setCurrentIndex(1);
+  Choose(list("Display Mode"), "Show Reg Name");
+  files.saveAnswer = tempPath("at exit.txt");
+  EXPECT_TRUE(End(sheet.get(), 1));
+  EXPECT_EQ(ReadFile(*files.saveAnswer),
+            "   \n\n# Write Register \n\nWrite   \tCHIP_ANA_HP_CTRL_REG" + std::string(20, ' ') + "\t0x1818\n");
+  EXPECT_EQ(unsavedLog.asked.size(), 6u);
+
+  // Discard.
+  show();
+  unsavedLog.answer = UnsavedLogAnswer::Discard;
+  EXPECT_TRUE(End(sheet.get(), 2));
+  EXPECT_EQ(unsavedLog.asked.size(), 7u);
+  EXPECT_EQ(log.count(), 3u);
+}
+
+TEST_F(MainSheetTest, AfterSaveScriptNothingIsUnsavedUntilTheNextEntryAlsoAfterConnect) {
+  WriteLog& log = link.writeLog();
+  for (std::uint16_t i = 0; i < 3; ++i) log.appendWrite(0x0010, i);
+  sheet->tabs()->setCurrentWidget(sheet->directRegisterPage());
+  sheet->directRegisterPage()->sheet()->setCurrentIndex(1);
+  files.saveAnswer = tempPath("saved.txt");
+  Click(button("Save Script"));
+  EXPECT_TRUE(End(sheet.get(), 0));
+  EXPECT_TRUE(unsavedLog.asked.empty());
+
+  show();
+  sheet->tabs()->setCurrentWidget(sheet->directRegisterPage());
+  sheet->directRegisterPage()->sheet()->setCurrentIndex(1);
+  Click(button("Save Script"));
+  log.appendComment("# one more\n");
+  EXPECT_FALSE(End(sheet.get(), 0));
+  // Saved at three entries; Connect empties the log and two new ones are not saved, though
+  // the log is shorter than it was at the save.
+  Click(button("Save Script"));
+  sheet->tabs()->setCurrentIndex(0);
+  Click(button("Connect"));
+  log.appendWrite(0x0010, 1);
+  log.appendWrite(0x0010, 2);
+  EXPECT_FALSE(End(sheet.get(), 2));
+  EXPECT_EQ(unsavedLog.asked, (std::vector<std::size_t>{1, 2}));
+}
+
+TEST(MessageBoxUnsavedLogQuestion, AsksWithSaveDiscardAndCancelUnderTheProgramsTitle) {
+  QWidget window;
+  window.show();
+  MessageBoxUnsavedLogQuestion question;
+  QStringList seen;
+  const auto answerWith = [&](std::optional<QMessageBox::StandardButton> press) {
+    QTimer::singleShot(0, [&seen, press] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen << QString("%1 | %2 %3 | %4 %5").arg(box->windowTitle(), box->text(), box->informativeText())
+                  .arg(box->buttons().size())
+                  .arg(box->defaultButton() == box->button(QMessageBox::Save) ? "Save" : "?");
+      if (press) {
+        box->button(*press)->click();
+      } else {
+        QTest::keyClick(box, Qt::Key_Escape);
+      }
+    });
+  };
+  answerWith(QMessageBox::Save);
+  EXPECT_EQ(question.ask(&window, 12), UnsavedLogAnswer::Save);
+  answerWith(QMessageBox::Discard);
+  EXPECT_EQ(question.ask(&window, 1), UnsavedLogAnswer::Discard);
+  answerWith(QMessageBox::Cancel);
+  EXPECT_EQ(question.ask(&window, 2), UnsavedLogAnswer::Stay);
+  answerWith(std::nullopt);
+  EXPECT_EQ(question.ask(&window, 2), UnsavedLogAnswer::Stay);
+  const QString asks = " Save the log before the program ends? | 3 Save";
+  EXPECT_EQ(seen, (QStringList{"Tonvisor | The write log holds 12 entries not yet saved as a script." + asks,
+                               "Tonvisor | The write log holds 1 entry not yet saved as a script." + asks,
+                               "Tonvisor | The write log holds 2 entries not yet saved as a script." + asks,
+                               "Tonvisor | The write log holds 2 entries not yet saved as a script." + asks}));
 }
 
 TEST(MessageBoxMessenger, ShowsOneOkBoxOverItsOwnerWithTheGivenCaption) {

@@ -20,6 +20,7 @@
 #include "link/device_link.h"
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
+#include "panel/unsaved_log_question.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "support/recording_bridge.h"
@@ -38,6 +39,17 @@ class FakeFileChooser final : public FileChooser {
   std::optional<QString> chooseSaveFile(QWidget*) override { return saveAnswer; }
   std::optional<QString> chooseOpenFile(QWidget*) override { return openAnswer; }
   std::optional<QString> saveAnswer, openAnswer;
+};
+
+// Answers the question about an unsaved log for the user, and counts the questions.
+class FakeUnsavedLogQuestion final : public UnsavedLogQuestion {
+ public:
+  UnsavedLogAnswer ask(QWidget*, std::size_t unsavedEntries) override {
+    asked.push_back(unsavedEntries);
+    return answer;
+  }
+  UnsavedLogAnswer answer = UnsavedLogAnswer::Stay;
+  std::vector<std::size_t> asked;  // the unsaved count told at each question
 };
 
 // The control whose accessible name (its visible caption) is name, under root.
@@ -141,7 +153,8 @@ class PanelTest : public ::testing::Test {
   CodecOperations codec{link};
   PanelState state;
   FakeFileChooser files;
-  PanelContext context{link, codec, state, files};
+  FakeUnsavedLogQuestion unsavedLog;
+  PanelContext context{link, codec, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
   QTemporaryDir temp;
 };

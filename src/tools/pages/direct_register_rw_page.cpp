@@ -82,6 +82,11 @@ DirectRegisterRwPage::DirectRegisterRwPage(DeviceLink& link, QWidget* parent) : 
   connect(m_clearWriteButton, &QPushButton::clicked, this, &DirectRegisterRwPage::clearWriteRows);
   connect(m_readButton, &QPushButton::clicked, this, &DirectRegisterRwPage::readRegisters);
   connect(m_clearReadButton, &QPushButton::clicked, this, &DirectRegisterRwPage::clearReadRows);
+  // Return in a read address box reads, as Read does. Return in a write row does nothing:
+  // only the Write button writes to the chip.
+  for (Row& row : m_readRows) {
+    connect(row.address, &QLineEdit::returnPressed, this, &DirectRegisterRwPage::readRegisters);
+  }
 }
 
 QGroupBox* DirectRegisterRwPage::createSide(const QString& title, const QString& rowNamePrefix, Rows& rows,

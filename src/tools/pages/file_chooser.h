@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 namespace tonvisor {
@@ -26,6 +28,14 @@ class DialogFileChooser final : public FileChooser {
   std::optional<QString> chooseSaveFile(QWidget* parent) override;
   std::optional<QString> chooseOpenFile(QWidget* parent) override;
 };
+
+enum class ScriptDialogMode { Save, Open };
+
+// The dialog DialogFileChooser runs, not yet shown: Qt's own file dialog, the same on every
+// desktop, which never reads a file's contents (it names and draws files by their names and
+// kinds only, so /proc, /sys, FIFOs and devices cannot stall it) and refuses to choose
+// anything but a regular file (a FIFO or a device would stall the script's reader or writer).
+std::unique_ptr<QFileDialog> MakeScriptFileDialog(QWidget* parent, ScriptDialogMode mode);
 
 // A file name as the C library wants it (the platform's file-name encoding).
 std::string LocalPath(const QString& path);

@@ -46,7 +46,11 @@ QString displayText(const std::string& rendered) {
 }  // namespace
 
 RegisterWriteMonitorPage::RegisterWriteMonitorPage(DeviceLink& link, FileChooser& files, QWidget* parent)
-    : QWidget(parent), m_link(link), m_files(files), m_generation(link.writeLog().generation()) {
+    : QWidget(parent),
+      m_link(link),
+      m_files(files),
+      m_saveMark(link.writeLog()),
+      m_generation(link.writeLog().generation()) {
   setObjectName(QStringLiteral("RegisterWriteMonitorPage"));
 
   m_displayMode = new QComboBox;
@@ -158,10 +162,24 @@ void RegisterWriteMonitorPage::saveScript() {
     if (m_scriptPath.isEmpty()) tell(kSelectFilename);
     return;
   }
-  m_scriptPath = *chosen;
+  writeScript(*chosen);
+}
+
+bool RegisterWriteMonitorPage::saveLog() {
+  const std::optional<QString> chosen = m_files.chooseSaveFile(this);
+  return chosen && writeScript(*chosen);
+}
+
+bool RegisterWriteMonitorPage::writeScript(const QString& path) {
+  m_scriptPath = path;
   // The whole log as it stands, also entries appended since the list last refreshed.
   appendNewLines();
-  if (!WriteScriptFile(LocalPath(m_scriptPath), m_rendered)) tell(kErrorCreatingFile);
+  if (!WriteScriptFile(LocalPath(m_scriptPath), m_rendered)) {
+    tell(kErrorCreatingFile);
+    return false;
+  }
+  m_saveMark.saved(m_link.writeLog());
+  return true;
 }
 
 void RegisterWriteMonitorPage::runScript() {

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "link/device_link.h"
+#include "tools/log_save_mark.h"
 #include "tools/script_file.h"
 
 class QComboBox;
@@ -33,6 +34,14 @@ class RegisterWriteMonitorPage : public QWidget {
   WriteForm writeForm() const { return m_form; }
   const QString& scriptPath() const { return m_scriptPath; }
 
+  // Entries appended to the log since it was last saved as a script (none once Connect has
+  // emptied it, until it grows again).
+  std::size_t unsavedEntries() const { return m_saveMark.unsaved(m_link.writeLog()); }
+  // Save Script for a caller that must know whether the log is now in a file: asks for a
+  // file the same way and writes the same lines. False when the user cancelled or the file
+  // could not be written (then " Error Creating File" has been shown).
+  bool saveLog();
+
  public slots:
   // Lists the entries appended since the last refresh (or everything again after the log
   // was emptied).
@@ -47,6 +56,7 @@ class RegisterWriteMonitorPage : public QWidget {
   void runScript();
 
  private:
+  bool writeScript(const QString& path);
   void rebuildLines();
   void addRenderedItems(std::size_t from);
   void scheduleRefresh();
@@ -57,6 +67,7 @@ class RegisterWriteMonitorPage : public QWidget {
   RenderedLines m_rendered;
   WriteForm m_form = WriteForm::Address;
   QString m_scriptPath;
+  LogSaveMark m_saveMark;
   std::size_t m_paintedCount = 0;
   std::uint64_t m_generation = 0;
   bool m_refreshPending = false;
