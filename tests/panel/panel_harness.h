@@ -9,12 +9,20 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
@@ -52,7 +60,16 @@ W* Control(const QWidget* root, const QString& name) {
 
 inline void Click(QAbstractButton* button) {
   ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton);
+  if (qobject_cast<QCheckBox*>(button) == nullptr) {
+    QTest::mouseClick(button, Qt::LeftButton);
+    return;
+  }
+  // A check box takes clicks on its box and its text only, not on the rest of its row.
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  const QRect box = button->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, button);
+  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, box.center());
 }
 
 // Picks an item with the keyboard, as a user does, so the page hears of each step.
@@ -71,6 +88,74 @@ inline void Type(QLineEdit* box, const QString& text) {
   box->selectAll();
   QTest::keyClick(box, Qt::Key_Delete);
   QTest::keyClicks(box, text);
+}
+
+// Sliders, moved as a user moves them: with the mouse on the handle or the track, or with keys.
+inline QStyleOptionSlider SliderOption(const QSlider* slider) {
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.subControls = QStyle::SC_All;
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.singleStep = slider->singleStep();
+  option.pageStep = slider->pageStep();
+  option.tickPosition = slider->tickPosition();
+  option.tickInterval = slider->tickInterval();
+  option.upsideDown = slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
+  return option;
+}
+
+inline QRect SliderPart(const QSlider* slider, QStyle::SubControl part) {
+  const QStyleOptionSlider option = SliderOption(slider);
+  return slider->style()->subControlRect(QStyle::CC_Slider, &option, part, slider);
+}
+
+// The point of a horizontal slider's track where the handle's centre sits at value.
+inline QPoint TrackPointOf(const QSlider* slider, int value) {
+  const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
+  const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
+  const int span = groove.width() - handle.width();
+  const int offset = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+  return {groove.x() + offset + handle.width() / 2, handle.center().y()};
+}
+
+// Presses the handle, drags it to value and lets go there.
+inline void DragTo(QSlider* slider, int value) {
+  ASSERT_NE(slider, nullptr);
+  const QPoint from = SliderPart(slider, QStyle::SC_SliderHandle).center();
+  const QPoint to = TrackPointOf(slider, value) + (from - TrackPointOf(slider, slider->value()));
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, from);
+  for (int step = 1; step <= 4; ++step) QTest::mouseMove(slider, from + (to - from) * step / 4);
+  ASSERT_EQ(slider->value(), value) << "the drag missed";
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// Clicks the handle where it is, without moving it.
+inline void ClickHandle(QSlider* slider) {
+  ASSERT_NE(slider, nullptr);
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, SliderPart(slider, QStyle::SC_SliderHandle).center());
+}
+
+// Clicks the track beyond the handle, towards the slider's end or its start.
+inline void ClickTrack(QSlider* slider, bool towardsEnd) {
+  ASSERT_NE(slider, nullptr);
+  const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
+  const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
+  const int x = towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2;
+  ASSERT_FALSE(handle.contains(x, handle.center().y())) << "no track left on that side";
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, handle.center().y()));
+}
+
+// A turn of the mouse wheel over the slider.
+inline void Wheel(QSlider* slider, int notches) {
+  ASSERT_NE(slider, nullptr);
+  const QPoint at = SliderPart(slider, QStyle::SC_SliderHandle).center();
+  QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(slider, &wheel);
 }
 
 inline QStringList TabTexts(const QTabWidget* tabs) {
@@ -110,6 +195,18 @@ class PanelTest : public ::testing::Test {
   QPushButton* button(const QString& name) const { return Control<QPushButton>(sheet.get(), name); }
   QComboBox* list(const QString& name) const { return Control<QComboBox>(sheet.get(), name); }
   QLineEdit* box(const QString& name) const { return Control<QLineEdit>(sheet.get(), name); }
+  QCheckBox* check(const QString& name) const { return Control<QCheckBox>(sheet.get(), name); }
+  QSlider* slider(const QString& name) const { return Control<QSlider>(sheet.get(), name); }
+  // The text of a slider's value label.
+  QString valueOf(const QString& sliderName) const {
+    const QLabel* label = Control<QLabel>(sheet.get(), sliderName + " value");
+    return label != nullptr ? label->text() : QString();
+  }
+  // Brings a page to the front, as a click on its tab does.
+  void showPage(MainSheet::Tab tab) {
+    sheet->tabs()->setCurrentWidget(sheet->page(tab));
+    QApplication::processEvents();
+  }
 
   // The messages so far, one "caption | owner | text" line each; a page owner by its name.
   Lines shown() const {
