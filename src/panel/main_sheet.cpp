@@ -10,6 +10,7 @@
 
 #include "panel/about_dialog.h"
 #include "panel/application_icon.h"
+#include "panel/i2s_page.h"
 #include "panel/initialization_page.h"
 #include "tools/pages/direct_register_page.h"
 
@@ -38,7 +39,7 @@ struct TabPlace {
 constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::Initialization, "Initialization", Make<InitializationPage>},
     {MainSheet::Tab::Routing, "Routing", nullptr},
-    {MainSheet::Tab::I2s, "I2S", nullptr},
+    {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
     {MainSheet::Tab::Inputs, "Inputs", nullptr},
     {MainSheet::Tab::Outputs, "Outputs", nullptr},
     {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", nullptr},

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,6 +81,20 @@ inline void Choose(QComboBox* list, const QString& item) {
   QTest::keyClick(list, Qt::Key_Home);
   for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
   ASSERT_EQ(list->currentText(), item);
+}
+
+// Picks an item with the mouse from the list's open popup: one choice, however far away.
+inline void Pick(QComboBox* list, const QString& item) {
+  ASSERT_NE(list, nullptr);
+  const int index = list->findText(item);
+  ASSERT_GE(index, 0) << item.toStdString();
+  list->showPopup();
+  QAbstractItemView* view = list->view();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  const QRect row = view->visualRect(list->model()->index(index, list->modelColumn()));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+  ASSERT_EQ(list->currentText(), item);
+  ASSERT_FALSE(view->isVisible());
 }
 
 // Replaces a box's text by typing, as a user does.
