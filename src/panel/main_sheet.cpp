@@ -12,6 +12,7 @@
 #include "panel/application_icon.h"
 #include "panel/i2s_page.h"
 #include "panel/initialization_page.h"
+#include "panel/inputs_page.h"
 #include "tools/pages/direct_register_page.h"
 
 namespace tonvisor {
@@ -40,7 +41,7 @@ constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::Initialization, "Initialization", Make<InitializationPage>},
     {MainSheet::Tab::Routing, "Routing", nullptr},
     {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
-    {MainSheet::Tab::Inputs, "Inputs", nullptr},
+    {MainSheet::Tab::Inputs, "Inputs", Make<InputsPage>},
     {MainSheet::Tab::Outputs, "Outputs", nullptr},
     {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", nullptr},
     {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access", MakeDirectRegisterPage},
