@@ -58,6 +58,11 @@ class CodecOperations {
   // CHIP_ANA_HP_CTRL_REG as the last mute found it; the unmute ramps back to its low byte.
   std::uint16_t SavedHpVolume() const { return m_savedHpVolume; }
   bool HpVolumeSaved() const { return m_hpVolumeSaved; }
+  // The volume the next unmute ramps back to, when the user chooses one while muted.
+  void SetSavedHpVolume(std::uint16_t value) {
+    m_savedHpVolume = value;
+    m_hpVolumeSaved = true;
+  }
 
   DeviceLink& link() { return m_link; }
 

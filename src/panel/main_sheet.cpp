@@ -13,6 +13,7 @@
 #include "panel/i2s_page.h"
 #include "panel/initialization_page.h"
 #include "panel/inputs_page.h"
+#include "panel/outputs_page.h"
 #include "tools/pages/direct_register_page.h"
 
 namespace tonvisor {
@@ -42,7 +43,7 @@ constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::Routing, "Routing", nullptr},
     {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
     {MainSheet::Tab::Inputs, "Inputs", Make<InputsPage>},
-    {MainSheet::Tab::Outputs, "Outputs", nullptr},
+    {MainSheet::Tab::Outputs, "Outputs", Make<OutputsPage>},
     {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", nullptr},
     {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access", MakeDirectRegisterPage},
 };

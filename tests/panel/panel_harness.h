@@ -200,26 +200,38 @@ class PanelTest : public ::testing::Test {
 
   // A new sheet in place of the old one, as at a new start of the program.
   void show() {
+    scope = nullptr;
     sheet.reset();
     sheet = std::make_unique<MainSheet>(context);
     sheet->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
   }
 
-  // Controls of the sheet by their captions.
-  QPushButton* button(const QString& name) const { return Control<QPushButton>(sheet.get(), name); }
-  QComboBox* list(const QString& name) const { return Control<QComboBox>(sheet.get(), name); }
-  QLineEdit* box(const QString& name) const { return Control<QLineEdit>(sheet.get(), name); }
-  QCheckBox* check(const QString& name) const { return Control<QCheckBox>(sheet.get(), name); }
-  QSlider* slider(const QString& name) const { return Control<QSlider>(sheet.get(), name); }
+  // Controls by their captions: on the page last brought to the front by showPage() if it has
+  // one of that name (several pages have an "Enable ZCD"), else anywhere on the sheet.
+  template <typename W>
+  W* control(const QString& name) const {
+    if (scope != nullptr) {
+      for (W* widget : scope->findChildren<W*>()) {
+        if (widget->accessibleName() == name) return widget;
+      }
+    }
+    return Control<W>(sheet.get(), name);
+  }
+  QPushButton* button(const QString& name) const { return control<QPushButton>(name); }
+  QComboBox* list(const QString& name) const { return control<QComboBox>(name); }
+  QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
+  QCheckBox* check(const QString& name) const { return control<QCheckBox>(name); }
+  QSlider* slider(const QString& name) const { return control<QSlider>(name); }
   // The text of a slider's value label.
   QString valueOf(const QString& sliderName) const {
-    const QLabel* label = Control<QLabel>(sheet.get(), sliderName + " value");
+    const QLabel* label = control<QLabel>(sliderName + " value");
     return label != nullptr ? label->text() : QString();
   }
   // Brings a page to the front, as a click on its tab does.
   void showPage(MainSheet::Tab tab) {
-    sheet->tabs()->setCurrentWidget(sheet->page(tab));
+    scope = sheet->page(tab);
+    sheet->tabs()->setCurrentWidget(scope);
     QApplication::processEvents();
   }
 
@@ -255,6 +267,7 @@ class PanelTest : public ::testing::Test {
   FakeFileChooser files;
   PanelContext context{link, codec, state, files};
   std::unique_ptr<MainSheet> sheet;
+  QWidget* scope = nullptr;  // the page shown last by showPage()
   QTemporaryDir temp;
 };
 
