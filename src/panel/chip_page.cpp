@@ -52,8 +52,7 @@ void ChipPage::apply(const CodecField& field, int code, const char* failure) {
 }
 
 QComboBox* ChipPage::addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen) {
-  auto* list = new QComboBox;
-  for (const Choice& item : row.items) list->addItem(tr(item.text), item.code);
+  QComboBox* list = ChipPage::list(row.items);
   list->setCurrentIndex(row.initial);
   form->addRow(caption(row.caption, list), list);
   if (!chosen) chosen = [this, row](int code) { apply(*row.field, code, row.failure); };
@@ -91,6 +90,12 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
     released(position);
   });
   return slider;
+}
+
+QComboBox* ChipPage::list(std::span<const Choice> items) {
+  auto* list = new QComboBox;
+  for (const Choice& item : items) list->addItem(tr(item.text), item.code);
+  return list;
 }
 
 QGroupBox* ChipPage::group(const char* title) {

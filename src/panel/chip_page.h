@@ -91,6 +91,7 @@ class ChipPage : public QWidget {
   ValueSlider* addSlider(QGridLayout* grid, const SliderRow& row, std::function<void(int position)> released = {});
 
   // Controls named after their captions.
+  static QComboBox* list(std::span<const Choice> items);  // each item's code as its data
   static QGroupBox* group(const char* title);
   static QPushButton* button(const char* caption);
   static QLabel* caption(const char* text, QWidget* control);

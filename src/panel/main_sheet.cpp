@@ -14,6 +14,7 @@
 #include "panel/initialization_page.h"
 #include "panel/inputs_page.h"
 #include "panel/outputs_page.h"
+#include "panel/routing_page.h"
 #include "tools/pages/direct_register_page.h"
 
 namespace tonvisor {
@@ -40,7 +41,7 @@ struct TabPlace {
 // The pages: tab order, tab texts, and how each page is made.
 constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::Initialization, "Initialization", Make<InitializationPage>},
-    {MainSheet::Tab::Routing, "Routing", nullptr},
+    {MainSheet::Tab::Routing, "Routing", Make<RoutingPage>},
     {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
     {MainSheet::Tab::Inputs, "Inputs", Make<InputsPage>},
     {MainSheet::Tab::Outputs, "Outputs", Make<OutputsPage>},
