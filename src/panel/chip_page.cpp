@@ -1,5 +1,6 @@
 #include "panel/chip_page.h"
 
+#include <algorithm>
 #include <string>
 
 #include <QCheckBox>
@@ -90,6 +91,19 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
     released(position);
   });
   return slider;
+}
+
+void ChipPage::alignSliderColumns(std::initializer_list<QGridLayout*> grids) {
+  for (int column : {0, 2}) {
+    int width = 0;
+    for (QGridLayout* grid : grids) {
+      for (int row = 0; row < grid->rowCount(); ++row) {
+        const QLayoutItem* item = grid->itemAtPosition(row, column);
+        if (item != nullptr && item->widget() != nullptr) width = std::max(width, item->widget()->minimumSizeHint().width());
+      }
+    }
+    for (QGridLayout* grid : grids) grid->setColumnMinimumWidth(column, width);
+  }
 }
 
 QComboBox* ChipPage::list(std::span<const Choice> items) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <span>
 
 #include <QWidget>
@@ -89,6 +90,10 @@ class ChipPage : public QWidget {
   QComboBox* addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen = {});
   QCheckBox* addCheck(QLayout* layout, const CheckRow& row, std::function<void(bool checked)> clicked = {});
   ValueSlider* addSlider(QGridLayout* grid, const SliderRow& row, std::function<void(int position)> released = {});
+
+  // Slider grids of several groups get the same caption and value columns, so that their
+  // sliders start and end at the same place.
+  static void alignSliderColumns(std::initializer_list<QGridLayout*> grids);
 
   // Controls named after their captions.
   static QComboBox* list(std::span<const Choice> items);  // each item's code as its data

@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace tonvisor {
@@ -34,8 +35,12 @@ I2sPage::I2sPage(const PanelContext& context, QWidget* parent) : ChipPage(contex
   QGroupBox* port = group("I2S0");
   port->setLayout(form);
 
+  // The group as wide as its longest item, not the whole page.
+  auto* row = new QHBoxLayout;
+  row->addWidget(port);
+  row->addStretch();
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(port);
+  layout->addLayout(row);
   layout->addStretch();
 }
 

@@ -48,8 +48,7 @@ InputsPage::InputsPage(const PanelContext& context, QWidget* parent) : ChipPage(
   QGroupBox* mic = group("MIC Input Control");
   mic->setLayout(micSliders);
 
-  // Both groups' sliders start at the same column and end at the same column.
-  for (QGridLayout* grid : {adcSliders, micSliders}) grid->setColumnStretch(1, 1);
+  alignSliderColumns({adcSliders, micSliders});
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(adc);

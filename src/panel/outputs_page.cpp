@@ -48,6 +48,8 @@ OutputsPage::OutputsPage(const PanelContext& context, QWidget* parent) : ChipPag
   m_hpMute = addCheck(hpLayout, kHpMute, [this](bool checked) { hpMuteClicked(checked); });
   addCheck(hpLayout, kHpZcd);
 
+  alignSliderColumns({dacSlider, hpSlider});
+
   QGroupBox* lineOut = group("LINEOUT Analog Volume Control");
   addCheck(new QVBoxLayout(lineOut), kLineOutMute);
 

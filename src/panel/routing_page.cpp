@@ -83,8 +83,12 @@ RoutingPage::RoutingPage(const PanelContext& context, QWidget* parent) : ChipPag
   }
   m_outputs->item(static_cast<int>(RouteOutput::LineOut))->setSelected(true);
   m_outputs->item(static_cast<int>(RouteOutput::I2sDout))->setSelected(true);
-  m_outputs->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-  m_outputs->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  // Exactly as tall as its three outputs.
+  m_outputs->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_outputs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_outputs->setFixedSize(
+      m_outputs->sizeHintForColumn(0) + 2 * m_outputs->frameWidth() + fontMetrics().horizontalAdvance(QStringLiteral("MM")),
+      m_outputs->sizeHintForRow(0) * m_outputs->count() + 2 * m_outputs->frameWidth());
   QLabel* outputsCaption = caption("Select Outputs", m_outputs);
 
   m_program = button(kProgramRoute);
@@ -107,13 +111,15 @@ RoutingPage::RoutingPage(const PanelContext& context, QWidget* parent) : ChipPag
   columns->addWidget(Arrow(this), 1, 5, Qt::AlignTop);
   columns->addWidget(outputsCaption, 0, 6);
   columns->addWidget(m_outputs, 1, 6);
-  columns->setColumnStretch(7, 1);
   auto* selectorButtons = new QHBoxLayout;
   selectorButtons->addStretch();
   selectorButtons->addWidget(m_cancel);
   selectorButtons->addWidget(m_program);
   auto* selectorLayout = new QVBoxLayout(selector);
-  selectorLayout->addLayout(columns);
+  auto* columnsRow = new QHBoxLayout;
+  columnsRow->addLayout(columns);
+  columnsRow->addStretch();
+  selectorLayout->addLayout(columnsRow);
   selectorLayout->addLayout(selectorButtons);
 
   m_routes = new QListWidget;
