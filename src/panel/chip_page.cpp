@@ -22,6 +22,15 @@ ChipPage::ChipPage(const PanelContext& context, const char* objectName, QWidget*
   setObjectName(QString::fromLatin1(objectName));
 }
 
+void ChipPage::setVisible(bool visible) {
+  // Built before it becomes visible, so its controls are shown with it in the same frame.
+  if (visible && !m_built) {
+    m_built = true;
+    build();
+  }
+  QWidget::setVisible(visible);
+}
+
 void ChipPage::tell(const QString& text) {
   link().messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
@@ -81,7 +90,8 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
   slider->valueLabel()->setAccessibleName(tr("%1 value").arg(slider->accessibleName()));
 
   const int gridRow = grid->rowCount();
-  if (row.showCaption) grid->addWidget(caption(row.caption, slider), gridRow, 0);
+  // Without a caption the column still takes its place (and spacing), so sliders line up.
+  grid->addWidget(row.showCaption ? caption(row.caption, slider) : new QWidget, gridRow, 0);
   grid->addWidget(slider, gridRow, 1);
   grid->addWidget(slider->valueLabel(), gridRow, 2);
 

@@ -61,13 +61,23 @@ struct SliderRow {
 // letting go of a slider), never a value set by code. Every control is named after its caption
 // for assistive tools and tests. The page tells the user in message boxes it owns, captioned
 // with the program's title.
+//
+// The page object lives from start-up, but its controls are made just before it is first
+// shown, as a property sheet makes a page's controls when its tab is first chosen: the program
+// starts as fast with ten pages as with one.
 class ChipPage : public QWidget {
   Q_OBJECT
 
  public:
   ChipPage(const PanelContext& context, const char* objectName, QWidget* parent = nullptr);
 
+  void setVisible(bool visible) override;
+  bool isBuilt() const { return m_built; }
+
  protected:
+  // Makes the page's controls and layout, once.
+  virtual void build() = 0;
+
   CodecOperations& codec() const { return m_context.codec; }
   DeviceLink& link() const { return m_context.link; }
   PanelState& state() const { return m_context.state; }
@@ -103,6 +113,7 @@ class ChipPage : public QWidget {
 
  private:
   PanelContext m_context;
+  bool m_built = false;
 };
 
 }  // namespace tonvisor

@@ -29,7 +29,9 @@ constexpr ChoiceRow kLists[] = {
 
 }  // namespace
 
-I2sPage::I2sPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "I2sPage", parent) {
+I2sPage::I2sPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "I2sPage", parent) {}
+
+void I2sPage::build() {
   auto* form = new QFormLayout;
   for (const ChoiceRow& row : kLists) addChoice(form, row);
   QGroupBox* port = group("I2S0");

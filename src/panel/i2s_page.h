@@ -12,6 +12,9 @@ class I2sPage : public ChipPage {
 
  public:
   explicit I2sPage(const PanelContext& context, QWidget* parent = nullptr);
+
+ protected:
+  void build() override;
 };
 
 }  // namespace tonvisor

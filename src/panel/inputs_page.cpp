@@ -25,7 +25,9 @@ constexpr SliderRow kMicBias{"Mic Bias", ValueText::Text("%s", kMicBiases), "pow
 
 }  // namespace
 
-InputsPage::InputsPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "InputsPage", parent) {
+InputsPage::InputsPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "InputsPage", parent) {}
+
+void InputsPage::build() {
   auto* adcSliders = new QGridLayout;
   m_left = addSlider(adcSliders, kLeftVolume, [this](int) {
     volumeReleased(m_left, field::WriteAdcLeftVolume, m_right, field::WriteAdcRightVolume);

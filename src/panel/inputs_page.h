@@ -15,6 +15,9 @@ class InputsPage : public ChipPage {
  public:
   explicit InputsPage(const PanelContext& context, QWidget* parent = nullptr);
 
+ protected:
+  void build() override;
+
  private:
   // One ADC volume slider let go of: its channel, then (unless independent) the other slider
   // follows and its channel gets the same position.

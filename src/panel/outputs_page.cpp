@@ -32,7 +32,9 @@ constexpr const char* kHpMuteWork = "HP Mute";
 
 }  // namespace
 
-OutputsPage::OutputsPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "OutputsPage", parent) {
+OutputsPage::OutputsPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "OutputsPage", parent) {}
+
+void OutputsPage::build() {
   QGroupBox* dac = group("DAC Digital Volume Control");
   auto* dacSlider = new QGridLayout;
   addSlider(dacSlider, kDacVolume, [this](int position) { dacVolumeReleased(position); });

@@ -15,6 +15,9 @@ class OutputsPage : public ChipPage {
  public:
   explicit OutputsPage(const PanelContext& context, QWidget* parent = nullptr);
 
+ protected:
+  void build() override;
+
  private:
   void dacVolumeReleased(int position);
   void dacMuteClicked(bool checked);

@@ -22,6 +22,9 @@ class RoutingPage : public ChipPage {
  public:
   explicit RoutingPage(const PanelContext& context, QWidget* parent = nullptr);
 
+ protected:
+  void build() override;
+
  private:
   void inputChosen();
   void lineInPathChosen();

@@ -45,7 +45,10 @@ class KitPage : public ChipPage {
  public:
   static constexpr Choice kModes[] = {{"DSP Mode A/B", 2}, {"I2S or Left Justified", 0}};
 
-  explicit KitPage(const PanelContext& context) : ChipPage(context, "KitPage") {
+  explicit KitPage(const PanelContext& context) : ChipPage(context, "KitPage") {}
+
+  void build() override {
+    ++builds;
     auto* form = new QFormLayout;
     mode = addChoice(form, {"I2S0_MODE", kModes, &field::ConfigureI2s0Mode, " Set I2S0 Mode Failed ", 1});
     auto* boxes = new QVBoxLayout;
@@ -69,18 +72,22 @@ class KitPage : public ChipPage {
     layout->addWidget(ramp);
   }
 
-  QComboBox* mode;
-  QCheckBox* surround;
-  ValueSlider* gain;
-  ValueSlider* wide;
-  QPushButton* ramp;
+  QComboBox* mode = nullptr;
+  QCheckBox* surround = nullptr;
+  ValueSlider* gain = nullptr;
+  ValueSlider* wide = nullptr;
+  QPushButton* ramp = nullptr;
   bool busyMeanwhile = false;
+  int builds = 0;
 };
 
 class KitTest : public ::testing::Test {
  protected:
   KitTest() {
     EXPECT_EQ(link.i2c().I2cOpen(0x0A), status::kOk);
+    // The controls are made only when the page is first shown, and only once.
+    EXPECT_EQ(page.builds, 0);
+    EXPECT_TRUE(page.findChildren<QWidget*>().isEmpty());
     page.resize(500, 300);
     page.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
@@ -110,6 +117,10 @@ class KitTest : public ::testing::Test {
 };
 
 TEST_F(KitTest, ControlsAreNamedAfterTheirCaptionsAndStartWhereTheirRowsSay) {
+  page.hide();
+  page.show();
+  EXPECT_EQ(page.builds, 1);
+  EXPECT_TRUE(page.mode->isVisible());
   EXPECT_EQ(Control<QComboBox>(&page, "I2S0_MODE"), page.mode);
   EXPECT_EQ(Control<QCheckBox>(&page, "Surround"), page.surround);
   EXPECT_EQ(Control<QSlider>(&page, "Mic Gain"), page.gain);
