@@ -62,13 +62,14 @@ void ChipPage::apply(const CodecField& field, int code, const char* failure) {
 }
 
 QComboBox* ChipPage::addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen) {
-  QComboBox* list = ChipPage::list(row.items);
-  list->setCurrentIndex(row.initial);
-  form->addRow(caption(row.caption, list), list);
+  QComboBox* choices = list(row.items);
+  choices->setCurrentIndex(row.initial);
+  form->addRow(caption(row.caption, choices), choices);
   if (!chosen) chosen = [this, row](int code) { apply(*row.field, code, row.failure); };
   // activated comes only from the user: setCurrentIndex by code chooses nothing.
-  connect(list, &QComboBox::activated, this, [list, chosen](int index) { chosen(list->itemData(index).toInt()); });
-  return list;
+  connect(choices, &QComboBox::activated, this,
+          [choices, chosen](int index) { chosen(choices->itemData(index).toInt()); });
+  return choices;
 }
 
 QCheckBox* ChipPage::addCheck(QLayout* layout, const CheckRow& row, std::function<void(bool checked)> clicked) {

@@ -78,7 +78,7 @@ void RoutingPage::build() {
   m_micPath->hide();
   m_micPath->setEnabled(false);
 
-  m_dap = new QCheckBox(tr(kDapPart.data()));
+  m_dap = new QCheckBox(QString::fromLatin1(kDapPart.data(), static_cast<qsizetype>(kDapPart.size())));
   m_dap->setAccessibleName(m_dap->text());
 
   m_outputs = new QListWidget;
