@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -36,6 +37,9 @@
 #include "support/write_log_text.h"
 #include "tools/pages/file_chooser.h"
 #include "tools/pages/widget_owner.h"
+
+// Failure messages show texts as texts, not as their UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace tonvisor::testing {
 
