@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes a PNG of every page of Tonvisor into docs/: the program works each page against the
-# simulated chip (connect, init script, clocks, register writes and reads) and grabs it.
+# simulated chip (connect, init script, clocks, routes, I2S format, levels, register writes and
+# reads) and grabs it.
 # Usage: scripts/screenshots.sh BUILD_DIR
 set -euo pipefail
 build="${1:?usage: $0 BUILD_DIR}"

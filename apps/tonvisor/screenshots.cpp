@@ -10,7 +10,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QThread>
 
@@ -65,6 +70,37 @@ void click(QAbstractButton* button) {
   if (button) button->click();
 }
 
+void mouse(QWidget* widget, QEvent::Type type, QPoint at) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+  QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+// Moves a slider to a position and lets go of its handle with the mouse, so the page acts.
+void release(QSlider* slider, int position) {
+  if (!slider) return;
+  slider->setValue(position);
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.tickPosition = slider->tickPosition();
+  option.tickInterval = slider->tickInterval();
+  const QPoint handle =
+      slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+  mouse(slider, QEvent::MouseButtonPress, handle);
+  mouse(slider, QEvent::MouseButtonRelease, handle);
+}
+
+// Toggles an item of a multiple-selection list, as a click on it does.
+void toggle(QListWidget* list, const QString& item) {
+  if (!list) return;
+  for (QListWidgetItem* found : list->findItems(item, Qt::MatchExactly)) found->setSelected(!found->isSelected());
+}
+
 bool save(QWidget* widget, const QDir& dir, const QString& name) {
   settle();
   const QString path = dir.filePath(name);
@@ -105,6 +141,51 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   choose(connectionType, QStringLiteral("SPI"));
   saved &= save(&sheet, dir, QStringLiteral("initialization-spi.png"));
   choose(connectionType, QStringLiteral("I2C"));
+
+  // Routing: three routes programmed, the last one selected.
+  tabs->setCurrentWidget(sheet.page(MainSheet::Tab::Routing));
+  settle();
+  auto* program = named<QAbstractButton>(&sheet, QStringLiteral("Program Route"));
+  auto* input = named<QComboBox>(&sheet, QStringLiteral("Select Input"));
+  auto* outputs = named<QListWidget>(&sheet, QStringLiteral("Select Outputs"));
+  auto* dap = named<QAbstractButton>(&sheet, QStringLiteral("Digital Audio Processing"));
+  click(program);
+  choose(input, QStringLiteral("MIC"));
+  click(dap);
+  toggle(outputs, QStringLiteral("HP"));
+  click(program);
+  choose(input, QStringLiteral("I2S_DIN"));
+  toggle(outputs, QStringLiteral("LINEOUT"));
+  toggle(outputs, QStringLiteral("I2S_DOUT"));
+  click(program);
+  saved &= save(&sheet, dir, QStringLiteral("routing.png"));
+
+  // I2S: 16-bit words in DSP mode.
+  QWidget* i2s = sheet.page(MainSheet::Tab::I2s);
+  tabs->setCurrentWidget(i2s);
+  settle();
+  choose(named<QComboBox>(i2s, QStringLiteral("I2S0_DLen")), QStringLiteral("16 bits"));
+  choose(named<QComboBox>(i2s, QStringLiteral("I2S0_MODE")), QStringLiteral("DSP Mode A/B"));
+  saved &= save(&sheet, dir, QStringLiteral("i2s.png"));
+
+  // Inputs: both ADC channels at 15 dB, the microphone at 30 dB with a 2 kohm bias, ADC muted.
+  QWidget* inputs = sheet.page(MainSheet::Tab::Inputs);
+  tabs->setCurrentWidget(inputs);
+  settle();
+  release(named<QSlider>(inputs, QStringLiteral("Left Volume")), 10);
+  release(named<QSlider>(inputs, QStringLiteral("Mic Gain")), 2);
+  release(named<QSlider>(inputs, QStringLiteral("Mic Bias")), 1);
+  click(named<QAbstractButton>(inputs, QStringLiteral("ADC Mute")));
+  saved &= save(&sheet, dir, QStringLiteral("inputs.png"));
+
+  // Outputs: the DAC a little down, the headphones up, zero-cross detection on.
+  QWidget* outputsPage = sheet.page(MainSheet::Tab::Outputs);
+  tabs->setCurrentWidget(outputsPage);
+  settle();
+  release(named<QSlider>(outputsPage, QStringLiteral("DAC Volume")), 180);
+  release(named<QSlider>(outputsPage, QStringLiteral("Volume")), 110);
+  click(named<QAbstractButton>(outputsPage, QStringLiteral("Enable ZCD")));
+  saved &= save(&sheet, dir, QStringLiteral("outputs.png"));
 
   // Direct Register RW: three registers written, the same three read back.
   DirectRegisterPage* registers = sheet.directRegisterPage();

@@ -1,9 +1,10 @@
 #include "codec/operation_index.h"
 
-#include <array>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "codec/peq_presets.h"
 #include "link/typed_text.h"
@@ -12,14 +13,14 @@ namespace tonvisor {
 
 namespace {
 
-using IntOperation = AccessResult (CodecOperations::*)(int);
 using CompositeOperation = AccessTally (CodecOperations::*)(int);
 using DoubleOperation = AccessResult (CodecOperations::*)(double);
 using PairOperation = AccessResult (CodecOperations::*)(int, int);
 struct GeqBandOperation {};  // WriteGeqVolume BAND VALUE
 struct PresetOperation {};   // LoadPeqPreset NAME
 
-using Call = std::variant<IntOperation, CompositeOperation, DoubleOperation, PairOperation, GeqBandOperation, PresetOperation>;
+using Call = std::variant<const CodecField*, CompositeOperation, DoubleOperation, PairOperation, GeqBandOperation,
+                          PresetOperation>;
 
 struct IndexEntry {
   std::string_view name;
@@ -29,77 +30,26 @@ struct IndexEntry {
 
 using C = CodecOperations;
 
-const std::array kIndex = {
-    // Clocks
-    IndexEntry{"ConfigureSysMclk", "VALUE", &C::ConfigureSysMclk},
-    IndexEntry{"ConfigureSampleRate", "VALUE", &C::ConfigureSampleRate},
-    IndexEntry{"InitializePllPower", "VALUE", &C::InitializePllPower},
-    IndexEntry{"ConfigureSysMclkDiv2", "VALUE", &C::ConfigureSysMclkDiv2},
-    IndexEntry{"ConfigurePllDivisor", "INTEGER FRACTION", &C::ConfigurePllDivisor},
-    // I2S port
-    IndexEntry{"ConfigureI2sMasterSlave", "VALUE", &C::ConfigureI2sMasterSlave},
-    IndexEntry{"ConfigureI2s0SclkFreq", "VALUE", &C::ConfigureI2s0SclkFreq},
-    IndexEntry{"ConfigureI2s0SclkInv", "VALUE", &C::ConfigureI2s0SclkInv},
-    IndexEntry{"ConfigureI2s0LrAlign", "VALUE", &C::ConfigureI2s0LrAlign},
-    IndexEntry{"ConfigureI2s0Mode", "VALUE", &C::ConfigureI2s0Mode},
-    IndexEntry{"ConfigureI2s0LrPol", "VALUE", &C::ConfigureI2s0LrPol},
-    IndexEntry{"ConfigureI2s0DLen", "VALUE", &C::ConfigureI2s0DLen},
-    // Routing
-    IndexEntry{"ConfigureDapSelect", "VALUE", &C::ConfigureDapSelect},
-    IndexEntry{"ConfigureI2sDout", "VALUE", &C::ConfigureI2sDout},
-    IndexEntry{"ConfigureDacOut", "VALUE", &C::ConfigureDacOut},
-    IndexEntry{"SelectHpInput", "VALUE", &C::SelectHpInput},
-    IndexEntry{"WriteDapMixerInput", "VALUE", &C::WriteDapMixerInput},
-    // ADC and microphone
-    IndexEntry{"ConfigureAdcInput", "VALUE", &C::ConfigureAdcInput},
-    IndexEntry{"WriteAdcMute", "VALUE", &C::WriteAdcMute},
-    IndexEntry{"WriteAdcZcd", "VALUE", &C::WriteAdcZcd},
-    IndexEntry{"WriteAdcLeftVolume", "VALUE", &C::WriteAdcLeftVolume},
-    IndexEntry{"WriteAdcRightVolume", "VALUE", &C::WriteAdcRightVolume},
-    IndexEntry{"WriteMicGain", "VALUE", &C::WriteMicGain},
-    IndexEntry{"ConfigureMicBias", "VALUE", &C::ConfigureMicBias},
-    // DAC, headphone and line out
-    IndexEntry{"WriteDacMute", "VALUE", &C::WriteDacMute},
-    IndexEntry{"ConfigureDacVolume", "DB", &C::ConfigureDacVolume},
-    IndexEntry{"WriteHpLeftVolume", "VALUE", &C::WriteHpLeftVolume},
-    IndexEntry{"WriteHpRightVolume", "VALUE", &C::WriteHpRightVolume},
-    IndexEntry{"WriteHpZcd", "VALUE", &C::WriteHpZcd},
-    IndexEntry{"WriteLineOutMute", "VALUE", &C::WriteLineOutMute},
-    IndexEntry{"RampHpVolume", "TARGET", &C::RampHpVolume},
-    IndexEntry{"WriteHpMute", "FLAG", &C::WriteHpMute},
-    // Audio processor
-    IndexEntry{"WriteDapEnable", "ENABLE", &C::WriteDapEnable},
-    IndexEntry{"WriteDapMixerEnable", "VALUE", &C::WriteDapMixerEnable},
-    IndexEntry{"WriteDapMixerVolume", "VALUE", &C::WriteDapMixerVolume},
-    IndexEntry{"WriteDapMainVolume", "VALUE", &C::WriteDapMainVolume},
-    IndexEntry{"WriteSurroundWidth", "VALUE", &C::WriteSurroundWidth},
-    IndexEntry{"WriteSurroundEnable", "VALUE", &C::WriteSurroundEnable},
-    IndexEntry{"WriteBassEnhanceEnable", "VALUE", &C::WriteBassEnhanceEnable},
-    IndexEntry{"WriteBassCutoff", "VALUE", &C::WriteBassCutoff},
-    IndexEntry{"WriteBassHpfCutoff", "VALUE", &C::WriteBassHpfCutoff},
-    IndexEntry{"WriteBassMult", "VALUE", &C::WriteBassMult},
-    IndexEntry{"WriteBassHpfBypass", "VALUE", &C::WriteBassHpfBypass},
-    IndexEntry{"WriteBassLevel", "VALUE", &C::WriteBassLevel},
-    IndexEntry{"WriteBassLrLevel", "VALUE", &C::WriteBassLrLevel},
-    IndexEntry{"SelectEqMode", "VALUE", &C::SelectEqMode},
-    IndexEntry{"WriteNumPeqFilters", "VALUE", &C::WriteNumPeqFilters},
-    IndexEntry{"WriteGeq0Volume", "VALUE", &C::WriteGeq0Volume},
-    IndexEntry{"WriteGeq1Volume", "VALUE", &C::WriteGeq1Volume},
-    IndexEntry{"WriteGeq2Volume", "VALUE", &C::WriteGeq2Volume},
-    IndexEntry{"WriteGeq3Volume", "VALUE", &C::WriteGeq3Volume},
-    IndexEntry{"WriteGeq4Volume", "VALUE", &C::WriteGeq4Volume},
-    IndexEntry{"WriteGeqVolume", "BAND VALUE", GeqBandOperation{}},
-    IndexEntry{"WriteToneBass", "VALUE", &C::WriteToneBass},
-    IndexEntry{"WriteToneTreble", "VALUE", &C::WriteToneTreble},
-    IndexEntry{"WriteAvcEnable", "VALUE", &C::WriteAvcEnable},
-    IndexEntry{"WriteAvcAttackRate", "VALUE", &C::WriteAvcAttackRate},
-    IndexEntry{"WriteAvcMaxGain", "VALUE", &C::WriteAvcMaxGain},
-    IndexEntry{"WriteAvcDecayRate", "VALUE", &C::WriteAvcDecayRate},
-    IndexEntry{"WriteAvcLbiResponse", "VALUE", &C::WriteAvcLbiResponse},
-    IndexEntry{"WriteAvcThreshold", "VALUE", &C::WriteAvcThreshold},
-    // Parametric-EQ presets
-    IndexEntry{"LoadPeqPreset", "NAME", PresetOperation{}},
-};
+// Every field operation of the table (one VALUE each), then the operations made of several
+// accesses or with other arguments, then the presets.
+const std::vector<IndexEntry>& Index() {
+  static const std::vector<IndexEntry> index = [] {
+    std::vector<IndexEntry> entries;
+    for (const CodecField* field : CodecFields()) entries.push_back({field->name, "VALUE", field});
+    const IndexEntry others[] = {
+        {"WriteGeqVolume", "BAND VALUE", GeqBandOperation{}},
+        {"ConfigurePllDivisor", "INTEGER FRACTION", &C::ConfigurePllDivisor},
+        {"ConfigureDacVolume", "DB", &C::ConfigureDacVolume},
+        {"RampHpVolume", "TARGET", &C::RampHpVolume},
+        {"WriteHpMute", "FLAG", &C::WriteHpMute},
+        {"WriteDapEnable", "ENABLE", &C::WriteDapEnable},
+        {"LoadPeqPreset", "NAME", PresetOperation{}},
+    };
+    entries.insert(entries.end(), std::begin(others), std::end(others));
+    return entries;
+  }();
+  return index;
+}
 
 constexpr int kGeqBands = 5;
 
@@ -146,8 +96,8 @@ std::optional<double> ParseNumber(std::string_view operation, const std::string&
 
 std::vector<OperationInfo> ListOperations() {
   std::vector<OperationInfo> all;
-  all.reserve(kIndex.size());
-  for (const IndexEntry& entry : kIndex) all.push_back({entry.name, entry.arguments});
+  all.reserve(Index().size());
+  for (const IndexEntry& entry : Index()) all.push_back({entry.name, entry.arguments});
   return all;
 }
 
@@ -155,7 +105,7 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
                                           std::span<const std::string> arguments, std::string& error) {
   const IndexEntry* found = nullptr;
   const IndexEntry* sameLetters = nullptr;
-  for (const IndexEntry& entry : kIndex) {
+  for (const IndexEntry& entry : Index()) {
     if (entry.name == name) found = &entry;
     if (sameLetters == nullptr && EqualsIgnoringCase(entry.name, name)) sameLetters = &entry;
   }
@@ -174,10 +124,10 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
     return std::nullopt;
   }
 
-  if (const auto* call = std::get_if<IntOperation>(&found->call)) {
+  if (const auto* field = std::get_if<const CodecField*>(&found->call)) {
     const std::optional<int> a = ParseInteger(op, arguments[0], error);
     if (!a) return std::nullopt;
-    return (codec.*(*call))(*a).status;
+    return codec.apply(**field, *a).status;
   }
   if (const auto* call = std::get_if<CompositeOperation>(&found->call)) {
     const std::optional<int> a = ParseInteger(op, arguments[0], error);

@@ -301,6 +301,8 @@ void InitializationPage::programClocks(int sourceCode, int rateCode, double rate
   }
   codec.ConfigureI2sMasterSlave(role);
   codec.WriteDacMute(0);
+  // The Outputs page's "Mute" is checked: the DAC stays muted, as its box says.
+  if (m_context.state.dacMuted) codec.WriteDacMute(1);
 }
 
 }  // namespace tonvisor

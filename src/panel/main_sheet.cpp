@@ -12,9 +12,13 @@
 
 #include "panel/about_dialog.h"
 #include "panel/application_icon.h"
+#include "panel/i2s_page.h"
 #include "panel/initialization_page.h"
 #include "tonvisor/version.h"
 #include "panel/unsaved_log_question.h"
+#include "panel/inputs_page.h"
+#include "panel/outputs_page.h"
+#include "panel/routing_page.h"
 #include "tools/pages/direct_register_page.h"
 #include "tools/pages/register_write_monitor_page.h"
 
@@ -22,20 +26,32 @@ namespace tonvisor {
 
 namespace {
 
+using PageFactory = QWidget* (*)(const PanelContext&);
+
+template <typename Page>
+QWidget* Make(const PanelContext& context) {
+  return new Page(context);
+}
+
+QWidget* MakeDirectRegisterPage(const PanelContext& context) {
+  return new DirectRegisterPage(context.link, context.files);
+}
+
 struct TabPlace {
   MainSheet::Tab tab;
   const char* text;
+  PageFactory make;  // nullptr while the page is still to come
 };
 
-// Tab order and tab texts.
+// The pages: tab order, tab texts, and how each page is made.
 constexpr TabPlace kTabs[] = {
-    {MainSheet::Tab::Initialization, "Initialization"},
-    {MainSheet::Tab::Routing, "Routing"},
-    {MainSheet::Tab::I2s, "I2S"},
-    {MainSheet::Tab::Inputs, "Inputs"},
-    {MainSheet::Tab::Outputs, "Outputs"},
-    {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing"},
-    {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access"},
+    {MainSheet::Tab::Initialization, "Initialization", Make<InitializationPage>},
+    {MainSheet::Tab::Routing, "Routing", Make<RoutingPage>},
+    {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
+    {MainSheet::Tab::Inputs, "Inputs", Make<InputsPage>},
+    {MainSheet::Tab::Outputs, "Outputs", Make<OutputsPage>},
+    {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", nullptr},
+    {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access", MakeDirectRegisterPage},
 };
 
 constexpr QSize kDefaultSize(640, 500);
@@ -93,12 +109,12 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
   layout->addWidget(m_tabs, 1);
   layout->addLayout(buttonRow);
 
-  // Pages are made in the chip tool's order (the Initialization page first: it selects the
-  // I2C link), each put at its own tab.
-  m_initializationPage = new InitializationPage(context);
-  m_directRegisterPage = new DirectRegisterPage(context.link, context.files);
-  addPage(Tab::Initialization, m_initializationPage);
-  addPage(Tab::DirectRegisterAccess, m_directRegisterPage);
+  // Pages are made in tab order (the Initialization page first: it selects the I2C link).
+  for (const TabPlace& place : kTabs) {
+    if (place.make != nullptr) addPage(place.tab, place.make(context));
+  }
+  m_initializationPage = qobject_cast<InitializationPage*>(page(Tab::Initialization));
+  m_directRegisterPage = qobject_cast<DirectRegisterPage*>(page(Tab::DirectRegisterAccess));
   m_tabs->setCurrentIndex(0);
   // Room for every page in its largest state (the Ethernet fields shown), so the window
   // does not jump as the user moves between links and pages.
@@ -171,6 +187,11 @@ bool MainSheet::mayEnd() {
   }
   m_asking = false;
   return end;
+}
+
+QWidget* MainSheet::page(Tab tab) const {
+  const auto index = m_tabOrder.indexOf(tab);
+  return index >= 0 ? m_tabs->widget(static_cast<int>(index)) : nullptr;
 }
 
 void MainSheet::showAbout() {

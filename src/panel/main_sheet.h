@@ -31,6 +31,8 @@ class MainSheet : public QDialog {
   // Puts page at its tab's place, titled with the tab's text.
   void addPage(Tab tab, QWidget* page);
   static QString tabText(Tab tab);
+  // The page at tab's place, or nullptr when there is none.
+  QWidget* page(Tab tab) const;
 
   QTabWidget* tabs() const { return m_tabs; }
   QPushButton* versionButton() const { return m_versionButton; }

@@ -17,6 +17,9 @@ inline constexpr const char* kDefaultInitScriptPath = "c:\\KRVL7300_CA1_Init_Scr
 // the AVC page reads it.
 struct PanelState {
   double systemSampleRate = 0.0;  // Hz; 0 until Config Clock has run
+  // The Outputs page's DAC "Mute" is checked: whatever unmutes the DAC on its way (Config
+  // Clock) leaves it muted at the end, as the box says.
+  bool dacMuted = false;
 };
 
 // What every page is built from: the one link and the operations on it, the shared state,

@@ -19,7 +19,8 @@ using MainSheetTest = PanelTest;
 
 TEST_F(MainSheetTest, OpensOnInitializationWithItsTitleTabsAndButtonRowAndPlacesPagesAddedLater) {
   EXPECT_EQ(sheet->windowTitle(), "KRVL7300 Control Software");
-  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Direct Register Access"}));
+  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "I2S", "Inputs", "Outputs",
+                                                   "Direct Register Access"}));
   EXPECT_EQ(sheet->tabs()->currentIndex(), 0);
   EXPECT_TRUE(sheet->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(sheet->windowIcon().isNull());
@@ -39,11 +40,9 @@ TEST_F(MainSheetTest, OpensOnInitializationWithItsTitleTabsAndButtonRowAndPlaces
   EXPECT_LT(versionBox.right(), okBox.left());
   EXPECT_EQ(versionBox.left(), sheet->tabs()->mapTo(sheet.get(), QPoint(0, 0)).x());
 
-  sheet->addPage(MainSheet::Tab::Outputs, new QWidget);
-  sheet->addPage(MainSheet::Tab::Routing, new QWidget);
   sheet->addPage(MainSheet::Tab::DigitalAudioProcessing, new QWidget);
-  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "Outputs", "Digital Audio Processing",
-                                                   "Direct Register Access"}));
+  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "I2S", "Inputs", "Outputs",
+                                                   "Digital Audio Processing", "Direct Register Access"}));
 }
 
 TEST_F(MainSheetTest, VersionButtonShowsTheAboutBox) {

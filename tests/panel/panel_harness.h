@@ -3,18 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
@@ -28,6 +38,9 @@
 #include "support/write_log_text.h"
 #include "tools/pages/file_chooser.h"
 #include "tools/pages/widget_owner.h"
+
+// Failure messages show texts as texts, not as their UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace tonvisor::testing {
 
@@ -64,7 +77,16 @@ W* Control(const QWidget* root, const QString& name) {
 
 inline void Click(QAbstractButton* button) {
   ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton);
+  if (qobject_cast<QCheckBox*>(button) == nullptr) {
+    QTest::mouseClick(button, Qt::LeftButton);
+    return;
+  }
+  // A check box takes clicks on its box and its text only, not on the rest of its row.
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  const QRect box = button->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, button);
+  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, box.center());
 }
 
 // Picks an item with the keyboard, as a user does, so the page hears of each step.
@@ -77,12 +99,94 @@ inline void Choose(QComboBox* list, const QString& item) {
   ASSERT_EQ(list->currentText(), item);
 }
 
+// Picks an item with the mouse from the list's open popup: one choice, however far away.
+inline void Pick(QComboBox* list, const QString& item) {
+  ASSERT_NE(list, nullptr);
+  const int index = list->findText(item);
+  ASSERT_GE(index, 0) << item.toStdString();
+  list->showPopup();
+  QAbstractItemView* view = list->view();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  const QRect row = view->visualRect(list->model()->index(index, list->modelColumn()));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+  ASSERT_EQ(list->currentText(), item);
+  ASSERT_FALSE(view->isVisible());
+}
+
 // Replaces a box's text by typing, as a user does.
 inline void Type(QLineEdit* box, const QString& text) {
   ASSERT_NE(box, nullptr);
   box->selectAll();
   QTest::keyClick(box, Qt::Key_Delete);
   QTest::keyClicks(box, text);
+}
+
+// Sliders, moved as a user moves them: with the mouse on the handle or the track, or with keys.
+inline QStyleOptionSlider SliderOption(const QSlider* slider) {
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.subControls = QStyle::SC_All;
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.singleStep = slider->singleStep();
+  option.pageStep = slider->pageStep();
+  option.tickPosition = slider->tickPosition();
+  option.tickInterval = slider->tickInterval();
+  option.upsideDown = slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
+  return option;
+}
+
+inline QRect SliderPart(const QSlider* slider, QStyle::SubControl part) {
+  const QStyleOptionSlider option = SliderOption(slider);
+  return slider->style()->subControlRect(QStyle::CC_Slider, &option, part, slider);
+}
+
+// The point of a horizontal slider's track where the handle's centre sits at value.
+inline QPoint TrackPointOf(const QSlider* slider, int value) {
+  const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
+  const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
+  const int span = groove.width() - handle.width();
+  const int offset = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+  return {groove.x() + offset + handle.width() / 2, handle.center().y()};
+}
+
+// Presses the handle, drags it to value and lets go there.
+inline void DragTo(QSlider* slider, int value) {
+  ASSERT_NE(slider, nullptr);
+  const QPoint from = SliderPart(slider, QStyle::SC_SliderHandle).center();
+  const QPoint to = TrackPointOf(slider, value) + (from - TrackPointOf(slider, slider->value()));
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, from);
+  for (int step = 1; step <= 4; ++step) QTest::mouseMove(slider, from + (to - from) * step / 4);
+  ASSERT_EQ(slider->value(), value) << "the drag missed";
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// Clicks the handle where it is, without moving it.
+inline void ClickHandle(QSlider* slider) {
+  ASSERT_NE(slider, nullptr);
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, SliderPart(slider, QStyle::SC_SliderHandle).center());
+}
+
+// Clicks the track beyond the handle, towards the slider's end or its start.
+inline void ClickTrack(QSlider* slider, bool towardsEnd) {
+  ASSERT_NE(slider, nullptr);
+  const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
+  const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
+  const int x = towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2;
+  ASSERT_FALSE(handle.contains(x, handle.center().y())) << "no track left on that side";
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, handle.center().y()));
+}
+
+// A turn of the mouse wheel over the slider.
+inline void Wheel(QSlider* slider, int notches) {
+  ASSERT_NE(slider, nullptr);
+  const QPoint at = SliderPart(slider, QStyle::SC_SliderHandle).center();
+  QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(slider, &wheel);
 }
 
 inline QStringList TabTexts(const QTabWidget* tabs) {
@@ -112,16 +216,40 @@ class PanelTest : public ::testing::Test {
 
   // A new sheet in place of the old one, as at a new start of the program.
   void show() {
+    scope = nullptr;
     sheet.reset();
     sheet = std::make_unique<MainSheet>(context);
     sheet->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
   }
 
-  // Controls of the sheet by their captions.
-  QPushButton* button(const QString& name) const { return Control<QPushButton>(sheet.get(), name); }
-  QComboBox* list(const QString& name) const { return Control<QComboBox>(sheet.get(), name); }
-  QLineEdit* box(const QString& name) const { return Control<QLineEdit>(sheet.get(), name); }
+  // Controls by their captions: on the page last brought to the front by showPage() if it has
+  // one of that name (several pages have an "Enable ZCD"), else anywhere on the sheet.
+  template <typename W>
+  W* control(const QString& name) const {
+    if (scope != nullptr) {
+      for (W* widget : scope->findChildren<W*>()) {
+        if (widget->accessibleName() == name) return widget;
+      }
+    }
+    return Control<W>(sheet.get(), name);
+  }
+  QPushButton* button(const QString& name) const { return control<QPushButton>(name); }
+  QComboBox* list(const QString& name) const { return control<QComboBox>(name); }
+  QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
+  QCheckBox* check(const QString& name) const { return control<QCheckBox>(name); }
+  QSlider* slider(const QString& name) const { return control<QSlider>(name); }
+  // The text of a slider's value label.
+  QString valueOf(const QString& sliderName) const {
+    const QLabel* label = control<QLabel>(sliderName + " value");
+    return label != nullptr ? label->text() : QString();
+  }
+  // Brings a page to the front, as a click on its tab does.
+  void showPage(MainSheet::Tab tab) {
+    scope = sheet->page(tab);
+    sheet->tabs()->setCurrentWidget(scope);
+    QApplication::processEvents();
+  }
 
   // The messages so far, one "caption | owner | text" line each; a page owner by its name.
   Lines shown() const {
@@ -156,6 +284,7 @@ class PanelTest : public ::testing::Test {
   FakeUnsavedLogQuestion unsavedLog;
   PanelContext context{link, codec, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
+  QWidget* scope = nullptr;  // the page shown last by showPage()
   QTemporaryDir temp;
 };
 

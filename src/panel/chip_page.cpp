@@ -1,0 +1,147 @@
+#include "panel/chip_page.h"
+
+#include <algorithm>
+#include <string>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "link/user_action.h"
+#include "tools/pages/busy_cursor.h"
+#include "tools/pages/widget_owner.h"
+
+namespace tonvisor {
+
+ChipPage::ChipPage(const PanelContext& context, const char* objectName, QWidget* parent)
+    : QWidget(parent), m_context(context) {
+  setObjectName(QString::fromLatin1(objectName));
+}
+
+void ChipPage::setVisible(bool visible) {
+  // Built before it becomes visible, so its controls are shown with it in the same frame.
+  if (visible && !m_built) {
+    m_built = true;
+    build();
+  }
+  QWidget::setVisible(visible);
+}
+
+void ChipPage::tell(const QString& text) {
+  link().messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+}
+
+void ChipPage::tell(const char* text) { link().messenger().show(text, kApplicationTitle, OwnerOf(this)); }
+
+void ChipPage::act(const std::function<void()>& work) {
+  UserAction action(link());
+  work();
+}
+
+void ChipPage::actLong(const QString& title, const std::function<void()>& work) {
+  std::string failures;
+  {
+    BusyCursor busy;
+    UserAction action(link());
+    work();
+    failures = action.failureSummary();
+  }
+  if (!failures.empty()) tell(tr("%1: %2").arg(title, QString::fromStdString(failures)));
+}
+
+void ChipPage::apply(const CodecField& field, int code, const char* failure) {
+  act([&] {
+    // Only a non-zero status has a message of the page's: over SPI and Ethernet the link has
+    // already said what went wrong, and the status stays 0.
+    if (codec().apply(field, code).status != status::kOk && failure != nullptr) tell(failure);
+  });
+}
+
+QComboBox* ChipPage::addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen) {
+  QComboBox* choices = list(row.items);
+  choices->setCurrentIndex(row.initial);
+  form->addRow(caption(row.caption, choices), choices);
+  if (!chosen) chosen = [this, row](int code) { apply(*row.field, code, row.failure); };
+  // activated comes only from the user: setCurrentIndex by code chooses nothing.
+  connect(choices, &QComboBox::activated, this,
+          [choices, chosen](int index) { chosen(choices->itemData(index).toInt()); });
+  return choices;
+}
+
+QCheckBox* ChipPage::addCheck(QLayout* layout, const CheckRow& row, std::function<void(bool checked)> clicked) {
+  auto* box = new QCheckBox(tr(row.caption));
+  box->setAccessibleName(box->text());
+  layout->addWidget(box);
+  if (!clicked) clicked = [this, row](bool checked) { apply(*row.field, checked ? row.onValue : 0, row.failure); };
+  // clicked comes from the user (mouse, space bar), never from setChecked.
+  connect(box, &QCheckBox::clicked, this, clicked);
+  return box;
+}
+
+ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::function<void(int position)> released) {
+  const int maximum = row.maximum >= 0 ? row.maximum : row.field->largestCode();
+  auto* slider = new ValueSlider(row.text, maximum);
+  slider->setValue(row.initial);
+  slider->showText(tr(row.initialText));
+  slider->setAccessibleName(tr(row.caption));
+  slider->valueLabel()->setAccessibleName(tr("%1 value").arg(slider->accessibleName()));
+
+  const int gridRow = grid->rowCount();
+  // Without a caption the column still takes its place (and spacing), so sliders line up.
+  grid->addWidget(row.showCaption ? caption(row.caption, slider) : new QWidget, gridRow, 0);
+  grid->addWidget(slider, gridRow, 1);
+  grid->addWidget(slider->valueLabel(), gridRow, 2);
+
+  if (!released) released = [this, row](int position) { act([&] { codec().apply(*row.field, position); }); };
+  connect(slider, &ValueSlider::released, this, [slider, released](int position) {
+    slider->showValue();
+    released(position);
+  });
+  return slider;
+}
+
+void ChipPage::alignSliderColumns(std::initializer_list<QGridLayout*> grids) {
+  for (int column : {0, 2}) {
+    int width = 0;
+    for (QGridLayout* grid : grids) {
+      for (int row = 0; row < grid->rowCount(); ++row) {
+        const QLayoutItem* item = grid->itemAtPosition(row, column);
+        if (item != nullptr && item->widget() != nullptr) width = std::max(width, item->widget()->minimumSizeHint().width());
+      }
+    }
+    for (QGridLayout* grid : grids) grid->setColumnMinimumWidth(column, width);
+  }
+}
+
+QComboBox* ChipPage::list(std::span<const Choice> items) {
+  auto* list = new QComboBox;
+  for (const Choice& item : items) list->addItem(tr(item.text), item.code);
+  return list;
+}
+
+QGroupBox* ChipPage::group(const char* title) {
+  auto* box = new QGroupBox(tr(title));
+  box->setAccessibleName(box->title());
+  return box;
+}
+
+QPushButton* ChipPage::button(const char* text) {
+  auto* button = new QPushButton(tr(text));
+  button->setAccessibleName(button->text());
+  // The main sheet's Return key belongs to the sheet, not to whichever page button has focus.
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* ChipPage::caption(const char* text, QWidget* control) {
+  auto* label = new QLabel(tr(text));
+  label->setBuddy(control);
+  control->setAccessibleName(label->text());
+  return label;
+}
+
+}  // namespace tonvisor

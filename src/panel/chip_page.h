@@ -1,0 +1,119 @@
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <span>
+
+#include <QWidget>
+
+#include "codec/codec_fields.h"
+#include "panel/panel_context.h"
+#include "panel/value_slider.h"
+#include "panel/value_text.h"
+
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLayout;
+class QPushButton;
+
+namespace tonvisor {
+
+// A drop-down item and the code choosing it passes on.
+struct Choice {
+  const char* text;
+  int code;
+};
+
+// A drop-down list whose choice goes to a field operation with the item's code.
+struct ChoiceRow {
+  const char* caption;
+  std::span<const Choice> items;
+  const CodecField* field = nullptr;
+  const char* failure = nullptr;  // shown when the operation's status is non-zero; none when null
+  int initial = 0;                // the item shown at start
+};
+
+// A check box whose click goes to a field operation: onValue when checked, 0 when not.
+struct CheckRow {
+  const char* caption;
+  const CodecField* field = nullptr;
+  const char* failure = nullptr;
+  int onValue = 1;
+};
+
+// A slider with its value label whose release goes to a field operation with the position.
+struct SliderRow {
+  const char* caption;  // shown left of the slider unless showCaption is false; always its name
+  ValueText text;       // the label after a release
+  const char* initialText;  // the label before the first release
+  int initial = 0;          // the position at start
+  const CodecField* field = nullptr;  // its width gives the range unless maximum is set
+  int maximum = -1;
+  bool showCaption = true;
+};
+
+// The base of the chip's pages. A page is built from rows that bind a control to a codec
+// operation; only the user's own actions reach an operation (choosing an item, clicking a box,
+// letting go of a slider), never a value set by code. Every control is named after its caption
+// for assistive tools and tests. The page tells the user in message boxes it owns, captioned
+// with the program's title.
+//
+// The page object lives from start-up, but its controls are made just before it is first
+// shown, as a property sheet makes a page's controls when its tab is first chosen: the program
+// starts as fast with ten pages as with one.
+class ChipPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  ChipPage(const PanelContext& context, const char* objectName, QWidget* parent = nullptr);
+
+  void setVisible(bool visible) override;
+  bool isBuilt() const { return m_built; }
+
+ protected:
+  // Makes the page's controls and layout, once.
+  virtual void build() = 0;
+
+  CodecOperations& codec() const { return m_context.codec; }
+  DeviceLink& link() const { return m_context.link; }
+  PanelState& state() const { return m_context.state; }
+
+  void tell(const QString& text);
+  void tell(const char* text);
+
+  // The link work of one thing the user did: each message shown once, the accesses counted.
+  void act(const std::function<void()>& work);
+  // The same for work that may take long (a headphone ramp over Ethernet: up to 130 accesses
+  // of 20 ms each): the busy cursor meanwhile, and at the end one message "<title>: <what
+  // failed>" when any access did not reach the chip.
+  void actLong(const QString& title, const std::function<void()>& work);
+  // Calls field's operation with code as one action; a non-zero status shows failure, if any.
+  void apply(const CodecField& field, int code, const char* failure);
+
+  // Rows. Without a handler a row calls its field's operation; with one, the handler decides
+  // (and is called only for the user's own actions). A slider's label shows the released
+  // position's value before anything else happens.
+  QComboBox* addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen = {});
+  QCheckBox* addCheck(QLayout* layout, const CheckRow& row, std::function<void(bool checked)> clicked = {});
+  ValueSlider* addSlider(QGridLayout* grid, const SliderRow& row, std::function<void(int position)> released = {});
+
+  // Slider grids of several groups get the same caption and value columns, so that their
+  // sliders start and end at the same place.
+  static void alignSliderColumns(std::initializer_list<QGridLayout*> grids);
+
+  // Controls named after their captions.
+  static QComboBox* list(std::span<const Choice> items);  // each item's code as its data
+  static QGroupBox* group(const char* title);
+  static QPushButton* button(const char* caption);
+  static QLabel* caption(const char* text, QWidget* control);
+
+ private:
+  PanelContext m_context;
+  bool m_built = false;
+};
+
+}  // namespace tonvisor

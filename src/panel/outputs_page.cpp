@@ -1,0 +1,86 @@
+#include "panel/outputs_page.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QVBoxLayout>
+
+namespace tonvisor {
+
+namespace {
+
+// The DAC slider's right end is 0 dB; each position to the left is one DAC code, 0.5017 dB.
+constexpr int kDacZeroDbPosition = 191;
+double DacDb(int position) { return (position - kDacZeroDbPosition) * 0.5017; }
+// The headphone slider's position p is code 127 - p: 12 dB at the right end, 0 dB at 103, and
+// -51.5 dB at the left end (code 127, the quietest).
+constexpr int kHpQuietestCode = field::WriteHpLeftVolume.largestCode();
+int HpCode(int position) { return kHpQuietestCode - position; }
+double HpDb(int position) { return HpCode(position) * -0.5 + 12; }
+
+constexpr SliderRow kDacVolume{"DAC Volume", ValueText::Number("%.1fdB", DacDb), " 0dB ", kDacZeroDbPosition,
+                               nullptr, kDacZeroDbPosition, false};
+constexpr CheckRow kDacMute{"Mute", &field::WriteDacMute};
+constexpr SliderRow kHpVolume{"Volume", ValueText::Number("%.1fdB", HpDb), " 0dB", 103, nullptr, kHpQuietestCode};
+constexpr CheckRow kHpMute{"HP Mute"};
+constexpr CheckRow kHpZcd{"Enable ZCD", &field::WriteHpZcd, "Mute HP ZCD Enable/Disable failed"};
+constexpr CheckRow kLineOutMute{"LO Mute", &field::WriteLineOutMute, "Mute LO failed"};
+
+// What a failed ramp or mute is called in the one message that ends it.
+constexpr const char* kHpVolumeWork = "HP_OUT Analog Volume Control";
+constexpr const char* kHpMuteWork = "HP Mute";
+
+}  // namespace
+
+OutputsPage::OutputsPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "OutputsPage", parent) {}
+
+void OutputsPage::build() {
+  QGroupBox* dac = group("DAC Digital Volume Control");
+  auto* dacSlider = new QGridLayout;
+  addSlider(dacSlider, kDacVolume, [this](int position) { dacVolumeReleased(position); });
+  auto* dacLayout = new QVBoxLayout(dac);
+  dacLayout->addLayout(dacSlider);
+  addCheck(dacLayout, kDacMute, [this](bool checked) { dacMuteClicked(checked); });
+
+  QGroupBox* hp = group("HP_OUT Analog Volume Control");
+  auto* hpSlider = new QGridLayout;
+  addSlider(hpSlider, kHpVolume, [this](int position) { hpVolumeReleased(position); });
+  auto* hpLayout = new QVBoxLayout(hp);
+  hpLayout->addLayout(hpSlider);
+  m_hpMute = addCheck(hpLayout, kHpMute, [this](bool checked) { hpMuteClicked(checked); });
+  addCheck(hpLayout, kHpZcd);
+
+  alignSliderColumns({dacSlider, hpSlider});
+
+  QGroupBox* lineOut = group("LINEOUT Analog Volume Control");
+  addCheck(new QVBoxLayout(lineOut), kLineOutMute);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(dac);
+  layout->addWidget(hp);
+  layout->addWidget(lineOut);
+  layout->addStretch();
+}
+
+void OutputsPage::dacVolumeReleased(int position) {
+  act([&] { codec().ConfigureDacVolume(DacDb(position)); });
+}
+
+void OutputsPage::dacMuteClicked(bool checked) {
+  state().dacMuted = checked;
+  act([&] { codec().WriteDacMute(checked ? 1 : 0); });
+}
+
+void OutputsPage::hpVolumeReleased(int position) {
+  const int code = HpCode(position);
+  actLong(tr(kHpVolumeWork), [&] { codec().RampHpVolume(code); });
+  // While muted, the volume chosen is the one to come back to: the unmute would otherwise ramp
+  // back to the volume saved at the mute and lose it.
+  if (m_hpMute->isChecked()) codec().SetSavedHpVolume(static_cast<std::uint16_t>(code | code << 8));
+}
+
+void OutputsPage::hpMuteClicked(bool checked) {
+  actLong(tr(kHpMuteWork), [&] { codec().WriteHpMute(checked ? 1 : 0); });
+}
+
+}  // namespace tonvisor
