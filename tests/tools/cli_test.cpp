@@ -137,13 +137,15 @@ TEST_F(CliTest, AFailedI2cAccessIsReportedInWords) {
   const Outcome outcome = run({"--simulate", "--i2c-address", "1A", "--save-log", path, "-c", "write 24 1", "-c",
                                "read 24"});
   EXPECT_EQ(outcome.code, cli::kExitFailure);
-  EXPECT_EQ(outcome.err, "tonvisor-cli: \"write 24 1\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+  EXPECT_EQ(outcome.err,
+            "tonvisor-cli: \"write 24 1\": No chip answering at I2C address 0x1A for the write of register 0x0024.\n");
   EXPECT_EQ(ReadFile(path), "Write   0x0024    0x0001\n");
 
   EXPECT_EQ(run({"--simulate", "--i2c-address", "0x1a", "read", "24"}).err,
-            "tonvisor-cli: \"read 24\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+            "tonvisor-cli: \"read 24\": No chip answering at I2C address 0x1A for the read of register 0x0024.\n");
   EXPECT_EQ(run({"--simulate", "--i2c-address", "1a", "op", "WriteAdcMute", "1"}).err,
-            "tonvisor-cli: \"op WriteAdcMute 1\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+            "tonvisor-cli: \"op WriteAdcMute 1\": No chip answering at I2C address 0x1A for the read-modify-write of "
+            "register 0x0024.\n");
 }
 
 TEST_F(CliTest, RunsCodecOperationsByNameWithNegativeArguments) {
