@@ -65,6 +65,8 @@ std::string BridgeErrorText(std::int32_t code) {
       return "the I2C bus is stuck (SDA or SCL held low)";
     case bridge::kPinModeFailed:
       return "bus B refused its pin mode";
+    case bridge::kNoSuchDevice:
+      return "no USB bridge with that serial or index is plugged in";
     default:
       return "error " + std::to_string(code);
   }

@@ -27,6 +27,7 @@ inline constexpr std::int32_t kDisconnected = 9;      // the bridge went away (u
 inline constexpr std::int32_t kUsbError = 10;         // a USB transfer failed, or its answer came back short
 inline constexpr std::int32_t kBusError = 11;         // the I2C bus is not free: SDA or SCL held low
 inline constexpr std::int32_t kPinModeFailed = 12;    // bus B was opened but refused its pin mode
+inline constexpr std::int32_t kNoSuchDevice = 13;     // bridges are plugged in, but not the one asked for
 }  // namespace bridge
 
 // What one bridge operation came to.

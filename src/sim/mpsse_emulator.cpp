@@ -206,7 +206,10 @@ class EmulatedPort final : public ftdi::FtdiPort {
   bool alive() const {
     return m_device != nullptr && m_device->m_plugged && m_device->m_generation == m_generation;
   }
-  static PortStatus gone(const char* text) { return PortStatus::Fail(PortError::Gone, text); }
+  PortStatus gone(const char* text) {
+    if (m_device != nullptr) ++m_device->m_stats.callsWhileGone;
+    return PortStatus::Fail(PortError::Gone, text);
+  }
 
   EmulatedUsb& m_usb;
   EmulatedFt2232h* m_device = nullptr;
@@ -653,8 +656,13 @@ void EmulatedFt2232h::sclFell() {
     }
     case I2cState::Receive:
       if (m_bit < 8) break;
-      m_chipPullsSda = true;
       m_written.push_back(m_shiftIn);
+      if (static_cast<int>(m_written.size()) == m_refusedByte) {
+        traceByte(m_shiftIn, false);
+        m_i2c = I2cState::Ignore;
+        break;
+      }
+      m_chipPullsSda = true;
       m_i2c = I2cState::ReceiveAck;
       break;
     case I2cState::ReceiveAck: {

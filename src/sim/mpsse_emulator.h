@@ -67,6 +67,7 @@ class EmulatedFt2232h {
     std::uint64_t spiBadFrames = 0;      // chip select released after other than 32 bits
     std::uint64_t uartBytes = 0;         // written while the channel was in neither MPSSE nor bit-bang mode
     std::uint64_t kernelDriverDetaches = 0;
+    std::uint64_t callsWhileGone = 0;    // calls on ports whose device had gone away
   };
 
   explicit EmulatedFt2232h(ChipModel& chip);
@@ -89,6 +90,9 @@ class EmulatedFt2232h {
   void loseAnswerBytes(std::size_t count) { m_loseBytes = count; }  // from the next read's answer
   void holdSdaLow(bool held);
   void setI2cAddress(std::uint8_t address) { m_i2cAddress = address; }
+  // The chip leaves the byte at this place of every write unacknowledged (1: the register's
+  // high byte, ..., 4: the value's low byte); 0 for none.
+  void refuseWrittenByte(int place) { m_refusedByte = place; }
 
   // What happened.
   Stats stats() const;
@@ -97,6 +101,7 @@ class EmulatedFt2232h {
   std::uint8_t channelMode(ftdi::Channel channel) const;
   double sclHz() const;  // the rate bits are clocked at, three-phase clocking counted
   bool threePhase() const { return m_threePhase; }
+  std::uint8_t busBLatch() const { return m_busBLatch; }  // the byte bus B was last written
   std::uint8_t busBOutputs() const { return static_cast<std::uint8_t>(m_busBLatch & m_b.mask); }
   std::uint8_t busBMask() const { return m_b.mask; }
   // Each I2C transaction as the chip saw it: "S 14+ 00+ 24+ 12+ 34+ P" (+ acknowledged,
@@ -168,6 +173,7 @@ class EmulatedFt2232h {
   std::size_t m_loseBytes = 0;
   bool m_sdaHeldLow = false;
   std::uint8_t m_i2cAddress = ChipModel::kI2cDeviceAddress;
+  int m_refusedByte = 0;
 
   ChannelState m_a;
   ChannelState m_b;
