@@ -705,6 +705,7 @@ void EmulatedFt2232h::sclFell() {
 
 void EmulatedFt2232h::i2cStart(bool repeated) {
   ++m_stats.i2cStarts;
+  m_stats.i2cSclHz = sclHz();
   const I2cTimes& times = fastMode() ? kFastMode : kStandardMode;
   if (repeated && m_cursor - m_sclRoseAt < times.startSetup) ++m_stats.timingViolations;
   m_startAt = m_cursor;

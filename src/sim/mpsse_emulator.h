@@ -62,6 +62,7 @@ class EmulatedFt2232h {
     std::uint64_t holdViolations = 0;    // I2C data changed at a falling SCL edge, three-phase off
     std::uint64_t timingViolations = 0;  // START or STOP set-up or hold too short for the clock rate
     std::uint64_t i2cStarts = 0;
+    double i2cSclHz = 0;                 // the clock rate at the last START
     std::uint64_t i2cStops = 0;
     std::uint64_t spiFrames = 0;
     std::uint64_t spiBadFrames = 0;      // chip select released after other than 32 bits
