@@ -105,7 +105,7 @@ TEST_F(FtdiLink, NoChipAtTheAddressIsToldAndAFailedWriteIsStillLogged) {
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0001"}));
   EXPECT_EQ(chip.writeCount(), 0u);
 
-  // The chip answers its address but not a byte after it: the Part's failure, and which byte.
+  // The chip answers its address but not a byte after it: the write fails, and says which byte.
   ASSERT_TRUE(connect());
   device.refuseWrittenByte(4);
   const AccessResult refused = link.Write(0x0024, 0x0002);
