@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 
+#include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "codec/operation_index.h"
 #include "codec/register_map.h"
@@ -12,7 +13,6 @@
 #include "link/device_link.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
-#include "sim/simulated_bridge.h"
 #include "tonvisor/version.h"
 #include "tools/script_file.h"
 
@@ -63,8 +63,15 @@ std::string operationsText() {
 
 class Session {
  public:
-  Session(const Options& options, DeviceLink& link, StreamMessenger& messenger, std::ostream& out, std::ostream& err)
-      : m_options(options), m_link(link), m_codec(link), m_messenger(messenger), m_out(out), m_err(err) {}
+  Session(const Options& options, const UsbBackend& backend, DeviceLink& link, StreamMessenger& messenger,
+          std::ostream& out, std::ostream& err)
+      : m_options(options),
+        m_backend(backend),
+        m_link(link),
+        m_codec(link),
+        m_messenger(messenger),
+        m_out(out),
+        m_err(err) {}
 
   // Connect, as the Initialization page does it.
   bool connect() {
@@ -85,7 +92,8 @@ class Session {
         break;
     }
     if (Connect(m_link, request, Owner::none())) return true;
-    if (m_options.link != LinkKind::Ethernet) noBridgeHint();
+    if (m_options.link == LinkKind::I2c) noBridgeHint(m_link.i2c().openResult());
+    if (m_options.link == LinkKind::Spi) noBridgeHint(m_link.spi().openResult());
     return false;
   }
 
@@ -122,9 +130,11 @@ class Session {
  private:
   void tell(std::string_view text) { m_messenger.show(text, kApplicationTitle, Owner::none()); }
 
-  void noBridgeHint() {
-    if (!m_options.simulate) {
-      m_err << kProgram << "no USB bridge could be opened; --simulate talks to a simulated chip\n";
+  void noBridgeHint(const BridgeResult& opened) {
+    if (m_backend.name == "none") {
+      m_err << kProgram << "USB cannot be used here: " << m_backend.note << "; --simulate talks to a simulated chip\n";
+    } else if (opened.code == bridge::kDeviceNotFound) {
+      m_err << kProgram << "without a bridge, --simulate talks to a simulated chip\n";
     }
   }
 
@@ -155,6 +165,8 @@ class Session {
       }
       case Command::Kind::Dump:
         return dump();
+      case Command::Kind::Devices:
+        break;  // listed before anything connects
     }
     return false;
   }
@@ -175,12 +187,45 @@ class Session {
   }
 
   const Options& m_options;
+  const UsbBackend& m_backend;
   DeviceLink& m_link;
   CodecOperations m_codec;
   StreamMessenger& m_messenger;
   std::ostream& m_out;
   std::ostream& m_err;
 };
+
+// `devices`: one line per bridge, "INDEX  SERIAL  DESCRIPTION", or why its strings could
+// not be read.
+int listDevices(const Environment& environment, std::ostream& out, std::ostream& err) {
+  std::unique_ptr<ftdi::FtdiUsb> own;
+  ftdi::FtdiUsb* usb = environment.usb;
+  if (usb == nullptr) {
+    own = ftdi::MakeLibFtdiUsb();
+    usb = own.get();
+  }
+  std::vector<ftdi::DeviceInfo> devices;
+  if (const ftdi::PortStatus listed = usb->list(devices); !listed.ok()) {
+    err << kProgram << "the USB bus cannot be read: " << listed.text << '\n';
+    return kExitFailure;
+  }
+  if (devices.empty()) {
+    err << kProgram << "no USB bridge (FT2232H, 0403:6010) is plugged in\n";
+    return kExitOk;
+  }
+  std::size_t width = 6;
+  for (const ftdi::DeviceInfo& device : devices) width = std::max(width, device.serial.size());
+  for (const ftdi::DeviceInfo& device : devices) {
+    out << device.index << "  ";
+    if (!device.problem.empty()) {
+      out << "(" << device.problem << (device.problem.starts_with("no permission") ? ": see README, Hardware" : "")
+          << ")\n";
+      continue;
+    }
+    out << device.serial << std::string(width - device.serial.size() + 2, ' ') << device.description << '\n';
+  }
+  return kExitOk;
+}
 
 }  // namespace
 
@@ -206,21 +251,14 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     return kExitOk;
   }
 
-  std::unique_ptr<ChipModel> ownChip;
-  std::unique_ptr<UsbBridge> bridge;
-  if (options.simulate) {
-    ChipModel* chip = environment.simulatedChip;
-    if (chip == nullptr) {
-      ownChip = std::make_unique<ChipModel>();
-      chip = ownChip.get();
-    }
-    bridge = std::make_unique<SimulatedBridge>(*chip);
-  } else {
-    bridge = MakeAbsentBridge();
-  }
+  if (options.commands.front().kind == Command::Kind::Devices) return listDevices(environment, out, err);
+
+  const UsbBackend backend =
+      ChooseUsbBackend({options.simulate, options.device, environment.simulatedChip, environment.usb});
   StreamMessenger messenger(err);
-  DeviceLink link(*bridge, messenger, environment.ethernet);
-  Session session(options, link, messenger, out, err);
+  DeviceLink link(*backend.bridge, messenger, environment.ethernet);
+  link.settings().i2cClockHz = options.i2cClockHz;
+  Session session(options, backend, link, messenger, out, err);
 
   if (!session.connect()) return kExitFailure;
   bool succeeded = true;

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "ftdi/ftdi_port.h"
 #include "link/ethernet_transport.h"
 #include "sim/chip_model.h"
 
@@ -14,6 +15,8 @@ struct Environment {
   // The chip behind --simulate; the run makes its own when this is null.
   ChipModel* simulatedChip = nullptr;
   EthernetOptions ethernet;
+  // The USB bus the FTDI backend looks for bridges on; libftdi1's when null.
+  ftdi::FtdiUsb* usb = nullptr;
 };
 
 // The whole tool: parses the arguments (without the program name), connects, runs the

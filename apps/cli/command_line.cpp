@@ -90,6 +90,9 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
   } else if (name == "dump") {
     command.kind = Command::Kind::Dump;
     if (!expect(0, "dump with no arguments")) return std::nullopt;
+  } else if (name == "devices") {
+    command.kind = Command::Kind::Devices;
+    if (!expect(0, "devices with no arguments")) return std::nullopt;
   } else {
     error = "unknown command \"" + name + "\"";
     return std::nullopt;
@@ -159,7 +162,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     }
     const bool takesValue =
         word == "--link" || word == "--i2c-address" || word == "--host" || word == "--port" || word == "--save-log" ||
-        word == "-c";
+        word == "--device" || word == "--i2c-clock" || word == "-c";
     if (!takesValue && inlineValue) {
       error = word + " takes no value";
       return outcome;
@@ -212,6 +215,19 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
           return outcome;
         }
         options.port = *port;
+      } else if (word == "--device") {
+        if (value->empty()) {
+          error = "--device needs a bridge's serial or index (tonvisor-cli devices lists them)";
+          return outcome;
+        }
+        options.device = *value;
+      } else if (word == "--i2c-clock") {
+        const NumberReading<int> kilohertz = ReadDecimalInt(*value);
+        if (!kilohertz.value || (*kilohertz.value != 100 && *kilohertz.value != 400)) {
+          error = "--i2c-clock must be 100 or 400 (kHz), not \"" + *value + "\"";
+          return outcome;
+        }
+        options.i2cClockHz = static_cast<std::uint32_t>(*kilohertz.value) * 1000;
       } else if (word == "--save-log") {
         if (value->empty()) {
           error = "--save-log needs a file name";
@@ -247,6 +263,16 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     error = "no command given";
     return outcome;
   }
+  if (options.device && options.simulate) {
+    error = "--device names a USB bridge; --simulate uses none";
+    return outcome;
+  }
+  for (const Command& command : options.commands) {
+    if (command.kind == Command::Kind::Devices && options.commands.size() > 1) {
+      error = "devices lists the USB bridges and goes alone, without other commands";
+      return outcome;
+    }
+  }
   outcome.options = std::move(options);
   return outcome;
 }
@@ -261,6 +287,8 @@ or through a register board on the network.
 Options:
   --link i2c|spi|ethernet    the link to the chip (default i2c)
   --i2c-address HEX          the codec's 7-bit I2C device address (default A)
+  --i2c-clock 100|400        the I2C clock in kHz (default 100)
+  --device SERIAL|INDEX      the USB bridge to use, as `devices` lists it (default: the first)
   --host IPV4                the board's address (ethernet; required)
   --port N                   the board's TCP port (ethernet; default 30)
   --simulate                 talk to a simulated chip instead of the USB bridge
@@ -277,6 +305,7 @@ Commands:
   run SCRIPT                 run a script file (comment and write lines)
   op NAME [ARG...]           run a codec operation by name, with decimal arguments
   dump                       read every named register; print name, address and value
+  devices                    list the USB bridges (FT2232H) plugged in: index, serial, description
 
 REG is a register name (CHIP_ANA_CTRL_REG) or a hexadecimal address (0x24 or 24); VALUE
 and KEEPMASK are hexadecimal, with or without 0x.

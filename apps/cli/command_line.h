@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/link_settings.h"
+
 namespace tonvisor::cli {
 
 inline constexpr int kExitOk = 0;
@@ -17,7 +19,7 @@ enum class LinkKind { I2c, Spi, Ethernet };
 
 // One command, checked and with its numbers already read.
 struct Command {
-  enum class Kind { Read, Write, Modify, Run, Op, Dump };
+  enum class Kind { Read, Write, Modify, Run, Op, Dump, Devices };
   Kind kind = Kind::Read;
   std::string text;  // the command as the user gave it, for messages
   std::uint16_t address = 0;
@@ -34,6 +36,8 @@ struct Options {
   std::optional<std::string> host;  // missing is told at connect time, as the panel does
   std::uint32_t port = 30;
   bool simulate = false;
+  std::optional<std::string> device;     // --device: a bridge's serial or index
+  std::uint32_t i2cClockHz = kI2cStandardClockHz;  // --i2c-clock
   std::optional<std::string> saveLog;
   bool names = false;
   bool help = false;

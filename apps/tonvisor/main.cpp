@@ -7,16 +7,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
 #include "panel/application_icon.h"
 #include "panel/main_sheet.h"
 #include "panel/message_box_messenger.h"
+#include "link/typed_text.h"
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
 #include "screenshots.h"
-#include "sim/chip_model.h"
-#include "sim/simulated_bridge.h"
 #include "tonvisor/version.h"
 #include "tools/pages/file_chooser.h"
 
@@ -36,6 +36,14 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption simulate(
       QStringLiteral("simulate"),
       QStringLiteral("Talk to a simulated KRVL7300 behind a simulated USB bridge instead of a real bridge."));
+  const QCommandLineOption device(
+      QStringLiteral("device"),
+      QStringLiteral("The USB bridge to use: its serial, or its index as tonvisor-cli devices lists them "
+                     "(default: the first)."),
+      QStringLiteral("serial|index"));
+  const QCommandLineOption i2cClock(QStringLiteral("i2c-clock"),
+                                    QStringLiteral("The I2C clock in kHz: 100 (default) or 400."),
+                                    QStringLiteral("kHz"));
   const QCommandLineOption initScript(
       QStringLiteral("init-script"),
       QStringLiteral("The script Chip Initialize runs (default: %1).").arg(QString::fromLatin1(kDefaultInitScriptPath)),
@@ -46,26 +54,41 @@ int main(int argc, char* argv[]) {
                      "error instead of message boxes)."),
       QStringLiteral("dir"));
   parser.addOption(simulate);
+  parser.addOption(device);
+  parser.addOption(i2cClock);
   parser.addOption(initScript);
   parser.addOption(screenshotDir);
   parser.process(app);
   const bool takingScreenshots = parser.isSet(screenshotDir);
 
-  // Without --simulate there is no bridge to talk to yet: every USB access fails as it does
-  // with nothing plugged in, and the Ethernet link works as usual.
-  auto chip = std::make_unique<ChipModel>();
-  std::unique_ptr<UsbBridge> bridge;
-  if (parser.isSet(simulate)) {
-    bridge = std::make_unique<SimulatedBridge>(*chip);
-  } else {
-    bridge = MakeAbsentBridge();
+  std::uint32_t i2cClockHz = kI2cStandardClockHz;
+  if (parser.isSet(i2cClock)) {
+    const NumberReading<int> kilohertz = ReadDecimalInt(parser.value(i2cClock).toStdString());
+    if (!kilohertz.value || (*kilohertz.value != 100 && *kilohertz.value != 400)) {
+      std::cerr << "Tonvisor: --i2c-clock must be 100 or 400 (kHz)\n";
+      return 2;
+    }
+    i2cClockHz = static_cast<std::uint32_t>(*kilohertz.value) * 1000;
   }
+  if (parser.isSet(device) && parser.isSet(simulate)) {
+    std::cerr << "Tonvisor: --device names a USB bridge; --simulate uses none\n";
+    return 2;
+  }
+
+  // The USB bridge from the table the command-line tool uses too: the simulated one, an
+  // FT2232H through libftdi1, or none where USB cannot be used.
+  BackendRequest request;
+  request.simulate = parser.isSet(simulate);
+  if (parser.isSet(device)) request.device = parser.value(device).toStdString();
+  const UsbBackend backend = ChooseUsbBackend(request);
+  if (backend.name == "none") std::cerr << "Tonvisor: USB cannot be used here: " << backend.note << '\n';
 
   MessageBoxMessenger messageBoxes;
   StreamMessenger standardError(std::cerr);
   Messenger& messenger = takingScreenshots ? static_cast<Messenger&>(standardError) : messageBoxes;
 
-  DeviceLink link(*bridge, messenger);
+  DeviceLink link(*backend.bridge, messenger);
+  link.settings().i2cClockHz = i2cClockHz;
   CodecOperations codec(link);
   PanelState state;
   DialogFileChooser files;

@@ -3,57 +3,37 @@
 namespace tonvisor {
 namespace {
 
-constexpr std::int32_t kDeviceNotFound = bridge::kDeviceNotFound;
+BridgeResult notFound() { return BridgeResult::Failure(bridge::kDeviceNotFound); }
 
-class AbsentI2c final : public I2cLibrary {
+class AbsentI2c final : public I2cMaster {
  public:
-  std::int32_t open(BridgeHandle*) override { return kDeviceNotFound; }
-  std::int32_t initDevice(BridgeHandle, std::uint32_t) override { return kDeviceNotFound; }
-  std::int32_t completeSetup(BridgeHandle, std::uint32_t) override { return kDeviceNotFound; }
-  std::int32_t close(BridgeHandle) override { return kDeviceNotFound; }
-  std::int32_t read(BridgeHandle, const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                    std::uint8_t*, std::uint32_t) override {
-    return kDeviceNotFound;
-  }
-  std::int32_t write(BridgeHandle, const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                     std::uint32_t, const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t,
-                     const I2cPageRecord&) override {
-    return kDeviceNotFound;
+  BridgeResult open(std::uint32_t) override { return notFound(); }
+  void close() override {}
+  BridgeResult transfer(std::uint8_t, std::span<const std::uint8_t>, std::span<std::uint8_t>) override {
+    return notFound();
   }
 };
 
-class AbsentSpi final : public SpiLibrary {
+class AbsentSpi final : public SpiMaster {
  public:
-  std::int32_t open(BridgeHandle*) override { return kDeviceNotFound; }
-  std::int32_t initDevice(BridgeHandle, std::uint32_t) override { return kDeviceNotFound; }
-  std::int32_t completeSetup(BridgeHandle) override { return kDeviceNotFound; }
-  std::int32_t setPinStates(BridgeHandle, const SpiPinStateRecordA&, const SpiPinStateRecordB&) override {
-    return kDeviceNotFound;
-  }
-  std::int32_t write(BridgeHandle, const SpiStartCondition&, std::uint32_t, std::uint32_t, std::uint32_t,
-                     const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t, const std::uint8_t*,
-                     std::uint32_t, const SpiWaitRecord&, const SpiHighPinRecord&) override {
-    return kDeviceNotFound;
-  }
-  std::int32_t close(BridgeHandle) override { return kDeviceNotFound; }
+  BridgeResult open(std::uint32_t, int) override { return notFound(); }
+  void close() override {}
+  BridgeResult transfer(std::span<const std::uint8_t>) override { return notFound(); }
 };
 
-class AbsentPins final : public PinLibrary {
+class AbsentPins final : public PinPort {
  public:
-  std::int32_t open(std::int32_t, BridgeHandle*) override { return kDeviceNotFound; }
-  std::int32_t setBitMode(BridgeHandle, std::uint8_t, std::uint8_t) override { return kDeviceNotFound; }
-  std::int32_t read(BridgeHandle, std::uint8_t*, std::uint32_t, std::uint32_t*) override { return kDeviceNotFound; }
-  std::int32_t write(BridgeHandle, const std::uint8_t*, std::uint32_t, std::uint32_t*) override {
-    return kDeviceNotFound;
-  }
-  std::int32_t close(BridgeHandle) override { return kDeviceNotFound; }
+  BridgeResult open(std::uint8_t) override { return notFound(); }
+  BridgeResult read(std::uint8_t&) override { return notFound(); }
+  BridgeResult write(std::uint8_t) override { return notFound(); }
+  void close() override {}
 };
 
 class AbsentBridge final : public UsbBridge {
  public:
-  I2cLibrary& i2c() override { return m_i2c; }
-  SpiLibrary& spi() override { return m_spi; }
-  PinLibrary& busB() override { return m_pins; }
+  I2cMaster& i2c() override { return m_i2c; }
+  SpiMaster& spi() override { return m_spi; }
+  PinPort& busB() override { return m_pins; }
 
  private:
   AbsentI2c m_i2c;
@@ -73,6 +53,20 @@ std::string BridgeErrorText(std::int32_t code) {
       return "no acknowledge";
     case bridge::kInvalidArguments:
       return "the bridge refused the transfer's arguments";
+    case bridge::kPermissionDenied:
+      return "this user may not open the USB bridge (install the udev rule, see README: Hardware)";
+    case bridge::kDeviceBusy:
+      return "the USB bridge is in use by another program";
+    case bridge::kDisconnected:
+      return "the USB bridge was unplugged (plug it in and press Connect again)";
+    case bridge::kUsbError:
+      return "the USB transfer failed";
+    case bridge::kBusError:
+      return "the I2C bus is stuck (SDA or SCL held low)";
+    case bridge::kPinModeFailed:
+      return "bus B refused its pin mode";
+    case bridge::kNoSuchDevice:
+      return "no USB bridge with that serial or index is plugged in";
     default:
       return "error " + std::to_string(code);
   }

@@ -35,13 +35,43 @@ const char* verb(AccessKind kind) {
   return "access";
 }
 
+std::string withDetail(const std::string& text, const std::string& detail) {
+  return detail.empty() ? text : text + " (" + detail + ")";
+}
+
+const char* byteText(I2cByte byte) {
+  switch (byte) {
+    case I2cByte::None:
+    case I2cByte::DeviceAddress:
+      return "the device-address byte";
+    case I2cByte::RegisterHigh:
+      return "the register address's high byte";
+    case I2cByte::RegisterLow:
+      return "the register address's low byte";
+    case I2cByte::ValueHigh:
+      return "the value's high byte";
+    case I2cByte::ValueLow:
+      return "the value's low byte";
+    case I2cByte::ReadAddress:
+      return "the device-address byte of the read";
+  }
+  return "a byte";
+}
+
 std::string bridgeFailure(const AccessResult& access) {
   const char* link = access.link == LinkKind::Spi ? "SPI" : "I2C";
+  const std::string what = std::string(verb(access.kind)) + " of " + registerText(access);
   if (access.link == LinkKind::I2c && access.bridgeCode == bridge::kNoAcknowledge) {
-    return "no acknowledge from I2C address " + deviceText(access.i2cDevice) + " at " + registerText(access);
+    const std::string device = deviceText(access.i2cDevice);
+    // Nothing answered its own address: there is no chip there (or it is not powered).
+    if (access.unacknowledged == I2cByte::DeviceAddress || access.unacknowledged == I2cByte::None) {
+      return "no chip answering at I2C address " + device + " for the " + what;
+    }
+    return "I2C " + what + " failed: the chip at I2C address " + device + " did not acknowledge " +
+           byteText(access.unacknowledged);
   }
-  return std::string(link) + " " + verb(access.kind) + " of " + registerText(access) +
-         " failed: " + BridgeErrorText(access.bridgeCode);
+  return withDetail(std::string(link) + " " + what + " failed: " + BridgeErrorText(access.bridgeCode),
+                    access.bridgeDetail);
 }
 
 std::string boardFailure(const AccessResult& access, const LinkSettings& settings) {
@@ -93,6 +123,14 @@ std::string DescribeFailure(const AccessResult& access, const LinkSettings& sett
              boardText(settings) + " had stopped answering";
   }
   return "the access of " + registerText(access) + " failed";
+}
+
+std::string DescribeOpenFailure(LinkKind link, const BridgeResult& result) {
+  if (result.ok()) return {};
+  const char* channel = link == LinkKind::Spi ? "SPI" : "I2C";
+  return withDetail(std::string("The ") + channel + " channel could not be opened: " + BridgeErrorText(result.code),
+                    result.detail) +
+         ".";
 }
 
 void AccessTally::add(const AccessResult& access) {

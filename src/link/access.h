@@ -7,6 +7,7 @@
 
 #include "link/link_settings.h"
 #include "link/status.h"
+#include "link/usb_bridge.h"
 
 namespace tonvisor {
 
@@ -27,6 +28,9 @@ enum class AccessFault {
   BoardUnreachable,  // not tried: the board stopped answering earlier in the same action
 };
 
+// The byte of an I2C register transfer that the chip did not acknowledge.
+enum class I2cByte { None, DeviceAddress, RegisterHigh, RegisterLow, ValueHigh, ValueLow, ReadAddress };
+
 // The step of an Ethernet exchange that failed.
 enum class BoardStep { CreateSocket, Connect, SendHeader, ReturnCode, Refused, SendRegister, SendValue, ReceiveValue };
 
@@ -40,7 +44,9 @@ struct AccessResult {
   std::uint16_t address = 0;
   AccessFault fault = AccessFault::None;
   Status status = status::kOk;
-  std::int32_t bridgeCode = 0;     // BridgeFailed: the bridge library's result
+  std::int32_t bridgeCode = 0;     // BridgeFailed: the bridge's result (bridge::k...)
+  std::string bridgeDetail;        // BridgeFailed: the bridge library's own words, if any
+  I2cByte unacknowledged = I2cByte::None;  // bridge::kNoAcknowledge: the byte the chip left unanswered
   std::uint16_t i2cDevice = 0;     // I2C: the 7-bit device address used
   BoardStep boardStep = BoardStep::Connect;
   bool timedOut = false;           // BoardFailed: the step waited out its time-out
@@ -61,6 +67,10 @@ inline AccessResult NewAccess(AccessKind kind, LinkKind link, std::uint16_t addr
 // A failed access in words for people, e.g. "no acknowledge from I2C address 0x1B at register
 // 0x0024". The settings give the board's address and port. Empty for an access that went through.
 std::string DescribeFailure(const AccessResult& access, const LinkSettings& settings);
+
+// Why the I2C or SPI channel could not be opened, in words for people, e.g. "The I2C channel
+// could not be opened: no USB bridge is plugged in."; empty when the open went through.
+std::string DescribeOpenFailure(LinkKind link, const BridgeResult& result);
 
 // What a sequence of accesses came to: how many there were, how many failed, the first failure,
 // and the first non-zero status in the dispatchers' sense.

@@ -48,12 +48,14 @@ bool Connect(DeviceLink& link, const ConnectRequest& request, Owner owner) {
       }
       if (link.i2c().I2cOpen(*request.i2cAddress) != status::kOk) {
         tell(link, "I2C Initialization Error", owner);
+        tell(link, DescribeOpenFailure(LinkKind::I2c, link.i2c().openResult()), owner);
         return false;
       }
       return true;
     case LinkKind::Spi:
       if (link.spi().SpiOpen() != status::kOk) {
         tell(link, "SPI Initialization Error", owner);
+        tell(link, DescribeOpenFailure(LinkKind::Spi, link.spi().openResult()), owner);
         return false;
       }
       return true;

@@ -21,7 +21,8 @@ struct ConnectRequest {
 // opened, then opens the link the connection type selects: the I2C channel at the device
 // address, the SPI channel, or for Ethernet checks and keeps the board's address and port
 // (every Ethernet access connects afresh). Tells the user why it stopped, messages owned by
-// owner; true when the link is ready.
+// owner: a channel that would not open is told as "I2C Initialization Error" (or SPI), then
+// why in words. True when the link is ready.
 bool Connect(DeviceLink& link, const ConnectRequest& request, Owner owner);
 
 }  // namespace tonvisor

@@ -21,7 +21,8 @@ void ActionMessenger::endAction() {
 }
 
 DeviceLink::DeviceLink(UsbBridge& bridge, Messenger& messenger, EthernetOptions ethernetOptions)
-    : m_messenger(messenger),
+    : m_bridge(bridge),
+      m_messenger(messenger),
       m_log(m_messenger),
       m_i2c(bridge.i2c(), m_settings),
       m_busB(bridge.busB(), m_messenger),
@@ -51,6 +52,13 @@ void DeviceLink::boardExchange(AccessResult& access, const BoardExchange& exchan
   if (exchange.timedOut && m_actionDepth > 0) m_boardGone = true;
 }
 
+void DeviceLink::bridgeFailed(AccessResult& access, const BridgeResult& result, I2cByte unacknowledged) {
+  access.fault = AccessFault::BridgeFailed;
+  access.bridgeCode = result.code;
+  access.bridgeDetail = result.detail;
+  if (result.code == bridge::kNoAcknowledge) access.unacknowledged = unacknowledged;
+}
+
 AccessResult DeviceLink::notSupportedOverSpi(std::uint16_t address, AccessKind kind, const char* text) {
   m_messenger.show(text, kErrorCaption, Owner::none());
   AccessResult access = NewAccess(kind, LinkKind::Spi, address);
@@ -64,11 +72,11 @@ AccessResult DeviceLink::readOver(LinkKind link, std::uint16_t address, AccessKi
     case LinkKind::I2c: {
       access.i2cDevice = m_i2c.deviceAddress();
       std::uint16_t value = 0;
-      access.bridgeCode = m_i2c.read(address, value);
-      if (access.bridgeCode == bridge::kOk) {
+      const BridgeResult result = m_i2c.read(address, value);
+      if (result.ok()) {
         access.value = value;
       } else {
-        access.fault = AccessFault::BridgeFailed;
+        bridgeFailed(access, result, I2cTransport::ByteOfRead(result.unacknowledgedByte));
         access.status = status::kI2cReadFailed;
       }
       break;
@@ -99,25 +107,28 @@ AccessResult DeviceLink::writeOver(LinkKind link, std::uint16_t address, std::ui
   AccessResult access = NewAccess(kind, link, address);
   switch (link) {
     case LinkKind::I2c:
+    {
       access.i2cDevice = m_i2c.deviceAddress();
-      access.bridgeCode = m_i2c.write(address, value);
+      const BridgeResult result = m_i2c.write(address, value);
       // Every attempt is logged, also one that failed: the log shows what was sent. Only a
       // headphone ramp turns this off for its steps.
       if (m_settings.logRegisterWrites == 1) m_log.appendWrite(address, value);
-      if (access.bridgeCode != bridge::kOk) {
-        access.fault = AccessFault::BridgeFailed;
+      if (!result.ok()) {
+        bridgeFailed(access, result, I2cTransport::ByteOfWrite(result.unacknowledgedByte));
         access.status = status::kI2cWriteFailed;
       }
       break;
-    case LinkKind::Spi:
-      access.bridgeCode = m_spi.write(address, value);
-      if (access.bridgeCode == bridge::kOk) {
+    }
+    case LinkKind::Spi: {
+      const BridgeResult result = m_spi.write(address, value);
+      if (result.ok()) {
         m_log.appendWrite(address, value);
       } else {
-        access.fault = AccessFault::BridgeFailed;
+        bridgeFailed(access, result, I2cByte::None);
         access.status = status::kSpiWriteFailed;
       }
       break;
+    }
     case LinkKind::Ethernet:
       if (m_boardGone) {
         access.fault = AccessFault::BoardUnreachable;

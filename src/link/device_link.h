@@ -75,6 +75,9 @@ class DeviceLink {
   I2cTransport& i2c() { return m_i2c; }
   SpiTransport& spi() { return m_spi; }
   BusBPins& busB() { return m_busB; }
+  EthernetTransport& ethernet() { return m_ethernet; }
+  // The USB bridge the I2C and SPI transports go through (what it is connected to).
+  const UsbBridge& usbBridge() const { return m_bridge; }
 
  private:
   friend class ScopedTally;
@@ -84,8 +87,10 @@ class DeviceLink {
   AccessResult writeOver(LinkKind link, std::uint16_t address, std::uint16_t value, AccessKind kind);
   AccessResult notSupportedOverSpi(std::uint16_t address, AccessKind kind, const char* text);
   void boardExchange(AccessResult& access, const BoardExchange& exchange);
+  static void bridgeFailed(AccessResult& access, const BridgeResult& result, I2cByte unacknowledged);
   AccessResult finish(const AccessResult& access);
 
+  UsbBridge& m_bridge;
   ActionMessenger m_messenger;
   LinkSettings m_settings;
   WriteLog m_log;

@@ -108,6 +108,10 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
   grid->addWidget(stepLabel(tr("1.")), 0, 0, Qt::AlignTop);
   grid->addWidget(interfaceGroup, 0, 1);
   grid->addWidget(m_connect, 0, 2, Qt::AlignVCenter | Qt::AlignLeft);
+  m_usbDevice = new QLabel;
+  m_usbDevice->setAccessibleName(tr("USB device"));
+  m_usbDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  grid->addWidget(m_usbDevice, 0, 3, Qt::AlignVCenter | Qt::AlignLeft);
   grid->addWidget(stepLabel(tr("2.")), 1, 0, Qt::AlignVCenter);
   grid->addWidget(m_chipInitialize, 1, 1, Qt::AlignLeft);
   grid->addWidget(stepLabel(tr("3.")), 2, 0, Qt::AlignTop);
@@ -235,6 +239,8 @@ void InitializationPage::connectLink() {
     connected = Connect(m_context.link, request, OwnerOf(this));
   }
   if (connected) m_connect->setEnabled(false);
+  // Which bridge the I2C or SPI channel went to; blank when none is open.
+  m_usbDevice->setText(QString::fromStdString(m_context.link.usbBridge().deviceName()));
 }
 
 void InitializationPage::initializeChip() {

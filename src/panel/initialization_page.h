@@ -51,6 +51,7 @@ class InitializationPage : public QWidget {
   QLabel* m_spiNote = nullptr;
   QFormLayout* m_interfaceForm = nullptr;
   QPushButton* m_connect = nullptr;
+  QLabel* m_usbDevice = nullptr;  // the USB bridge the last Connect opened
   QPushButton* m_chipInitialize = nullptr;
   QComboBox* m_sysMclk = nullptr;
   QComboBox* m_sampleRate = nullptr;

@@ -7,17 +7,18 @@
 
 namespace tonvisor {
 
-// A USB bridge with a KRVL7300 behind it, in-process. It behaves like the real libraries
-// where the transports can tell: a channel must be opened before it transfers, I2C transfers
-// to any device address but the chip's fail like a missing chip, and bus B keeps its pin byte.
+// A USB bridge with a KRVL7300 behind it, in-process. It behaves like a real bridge where the
+// transports can tell: a channel must be opened before it transfers, an I2C transaction to
+// any device address but the chip's is not acknowledged, and bus B keeps its pin byte.
 class SimulatedBridge final : public UsbBridge {
  public:
   explicit SimulatedBridge(ChipModel& chip);
   ~SimulatedBridge() override;
 
-  I2cLibrary& i2c() override;
-  SpiLibrary& spi() override;
-  PinLibrary& busB() override;
+  I2cMaster& i2c() override;
+  SpiMaster& spi() override;
+  PinPort& busB() override;
+  std::string deviceName() const override;
 
   // The level of the pins the bus-B channel last wrote.
   std::uint8_t busBPins() const;

@@ -21,11 +21,11 @@ struct DispatchTest : ::testing::Test {
 TEST_F(DispatchTest, ConnectionTypeIsComparedWithoutRegardToCase) {
   link.settings().connectionType = "i2c";
   link.WriteRegister(0x0010, 0x3C3C);
-  EXPECT_EQ(bridge.callsTo("i2c.write").size(), 1u);
+  EXPECT_EQ(bridge.callsTo("i2c 0x0A write").size(), 1u);
 
   link.settings().connectionType = "sPi";
   link.WriteRegister(0x0010, 0x3C3C);
-  EXPECT_EQ(bridge.callsTo("spi.write").size(), 1u);
+  EXPECT_EQ(bridge.callsTo("spi write").size(), 1u);
 }
 
 TEST_F(DispatchTest, AnUnknownConnectionTypeDoesNothingAtAll) {

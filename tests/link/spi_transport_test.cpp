@@ -20,37 +20,37 @@ struct SpiTest : ::testing::Test {
   DeviceLink link{bridge, messages};
 };
 
-TEST_F(SpiTest, OpenSetsUpTheChannelAndItsPins) {
+TEST_F(SpiTest, OpenIsMode0At400kHzAndAFailedOneLeavesNothingOpen) {
   EXPECT_EQ(link.spi().SpiOpen(), status::kOk);
-  EXPECT_EQ(bridge.calls, (Lines{"spi.open", "spi.initDevice 34 14", "spi.completeSetup 34",
-                                 "spi.setPinStates 34 {0 0 0 0 0} {1 0 1 0 1 0 1 0}"}));
-}
-
-TEST_F(SpiTest, FailedOpenStopsAtTheFailingStepAndCloses) {
-  bridge.setResult("spi.completeSetup", 1);
-  EXPECT_EQ(link.spi().SpiOpen(), status::kSpiOpenFailed);
-  EXPECT_EQ(bridge.calls, (Lines{"spi.open", "spi.initDevice 34 14", "spi.completeSetup 34", "spi.close 34"}));
+  EXPECT_EQ(link.spi().SpiOpen(), status::kOk);  // the first is given back before the second
+  EXPECT_EQ(bridge.calls, (Lines{"spi open 400 kHz mode 0", "spi close", "spi open 400 kHz mode 0"}));
 
   bridge.calls.clear();
-  bridge.setResult("spi.open", 1);
+  bridge.setResult("spi.open", bridge::kDeviceBusy);
   EXPECT_EQ(link.spi().SpiOpen(), status::kSpiOpenFailed);
-  EXPECT_EQ(bridge.calls, (Lines{"spi.open"}));
+  EXPECT_FALSE(link.spi().isOpen());
+  link.spi().SpiClose();
+  EXPECT_EQ(bridge.calls, (Lines{"spi close", "spi open 400 kHz mode 0"}));
+  EXPECT_EQ(DescribeOpenFailure(LinkKind::Spi, link.spi().openResult()),
+            "The SPI channel could not be opened: the USB bridge is in use by another program.");
 }
 
 TEST_F(SpiTest, WriteDrivesChipSelectLowThenSendsAddressAndValue) {
   ASSERT_EQ(link.spi().SpiOpen(), status::kOk);
   bridge.calls.clear();
   EXPECT_EQ(link.WriteRegister(0x0024, 0x1234), status::kOk);
-  EXPECT_EQ(bridge.calls,
-            (Lines{"busB.open 1", "busB.setBitMode 51 11 1", "busB.read 51 1", "busB.close 51", "busB.open 1",
-                   "busB.setBitMode 51 11 1", "busB.write 51 [00] 1", "busB.close 51",
-                   "spi.write 34 {0 0 1 0} 1 0 16 [00 24] 2 1 16 [12 34] 2 {0} {0 0 0 0 0 0 0 0}"}));
+  EXPECT_EQ(bridge.calls, (Lines{"busB open 0B", "busB read", "busB close", "busB open 0B", "busB write 00",
+                                 "busB close", "spi write 00 24 12 34"}));
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 1234"}));
 }
 
 TEST_F(SpiTest, FailedWriteReturnsItsCodeAndLogsNothing) {
-  bridge.setResult("spi.write", 1);
-  EXPECT_EQ(link.WriteRegister(0x0024, 0x1234), status::kSpiWriteFailed);
+  bridge.setResult("spi.transfer", BridgeResult::Failure(bridge::kDisconnected, "usb bulk write failed"));
+  const AccessResult write = link.Write(0x0024, 0x1234);
+  EXPECT_EQ(write.status, status::kSpiWriteFailed);
+  EXPECT_EQ(DescribeFailure(write, link.settings()),
+            "SPI write of register 0x0024 failed: the USB bridge was unplugged (plug it in and press Connect again) "
+            "(usb bulk write failed)");
   EXPECT_EQ(link.writeLog().count(), 0u);
   EXPECT_TRUE(messages.messages.empty());
 }
@@ -62,15 +62,15 @@ TEST_F(SpiTest, WritesAreLoggedWhateverTheLoggingFlagSays) {
 }
 
 TEST_F(SpiTest, WithNoBridgeTheBusBFailuresAreShownAndTheWriteStillGoesOut) {
-  bridge.setResult("busB.open", 2);
+  bridge.setResult("busB.open", bridge::kDeviceNotFound);
   link.WriteRegister(0x0024, 0x0001);
   EXPECT_EQ(messages.texts(), (Lines{" BusB Open Error", " BusB Open Error"}));
   for (const Message& m : messages.messages) {
     EXPECT_EQ(m.caption, "Error");
     EXPECT_EQ(m.owner, Owner::none());
   }
-  EXPECT_EQ(bridge.callsTo("spi.write").size(), 1u);
-  EXPECT_EQ(bridge.callsTo("busB.close").size(), 0u);  // nothing was opened, nothing to close
+  EXPECT_EQ(bridge.callsTo("spi write").size(), 1u);
+  EXPECT_EQ(bridge.callsTo("busB close").size(), 0u);  // nothing was opened, nothing to close
 }
 
 TEST_F(SpiTest, ReadAndModifyAreRefusedWithoutTouchingTheChip) {
@@ -89,37 +89,39 @@ struct BusBTest : ::testing::Test {
   RecordingMessenger messages;
   BusBPins pins{bridge.busB(), messages};
 
-  std::vector<std::string> written() const { return bridge.callsTo("busB.write"); }
+  std::vector<std::string> written() const { return bridge.callsTo("busB write"); }
 };
 
 TEST_F(BusBTest, EachPinWriteSendsTheWholeImage) {
   pins.BusBWritePin(0, 1);
   pins.BusBWritePin(1, 0);
   pins.BusBWritePin(3, 0);
-  EXPECT_EQ(written(), (Lines{"busB.write 51 [01] 1", "busB.write 51 [01] 1", "busB.write 51 [01] 1"}));
+  EXPECT_EQ(written(), (Lines{"busB write 01", "busB write 01", "busB write 01"}));
   for (int pin = 0; pin < 8; ++pin) pins.BusBWritePin(pin, 1);
   pins.BusBWritePin(3, 0);
-  EXPECT_EQ(written().back(), "busB.write 51 [F7] 1");
+  EXPECT_EQ(written().back(), "busB write F7");
 }
 
 TEST_F(BusBTest, FailuresAreToldAndTheImageStillChanges) {
-  bridge.setResult("busB.setBitMode", 1);
+  // A channel that refuses its pin mode has been closed by the bridge: nothing is left open.
+  bridge.setResult("busB.open", bridge::kPinModeFailed);
   EXPECT_EQ(pins.BusBWritePin(1, 1), status::kBusBSetModeFailed);
   EXPECT_EQ(pins.image(), 0x02);
-  EXPECT_EQ(bridge.calls.back(), "busB.close 51");
+  EXPECT_EQ(bridge.calls, (Lines{"busB open 0B"}));
 
-  bridge.setResult("busB.setBitMode", 0);
-  bridge.setResult("busB.write", 1);
+  bridge.setResult("busB.open", bridge::kOk);
+  bridge.setResult("busB.write", bridge::kUsbError);
   EXPECT_EQ(pins.BusBWritePin(0, 1), status::kBusBWriteFailed);
-  EXPECT_EQ(bridge.calls.back(), "busB.close 51");
+  EXPECT_EQ(bridge.calls.back(), "busB close");
 
-  bridge.setResult("busB.read", 1);
+  bridge.setResult("busB.read", bridge::kUsbError);
   std::uint8_t byte = 0x77;
   EXPECT_EQ(pins.BusBReadPins(&byte), status::kBusBReadFailed);
   EXPECT_EQ(byte, 0x77);
+  EXPECT_EQ(bridge.calls.back(), "busB close");
   EXPECT_EQ(messages.texts(), (Lines{" BusB Set Mode Error", " BusB Write Error", " BusB Read Error"}));
 
-  bridge.setResult("busB.read", 0);
+  bridge.setResult("busB.read", bridge::kOk);
   bridge.pinByte = 0x5A;
   EXPECT_EQ(pins.BusBReadPins(&byte), status::kOk);
   EXPECT_EQ(byte, 0x5A);

@@ -98,7 +98,7 @@ TEST_F(RecordedTools, ReadShowsTheRowsInUseClearEmptiesThemAndAFailedReadShowsNo
   bridge.i2cReadBytes[0] = 0x12;
   bridge.i2cReadBytes[1] = 0xAB;
   Click(button("Read"));
-  EXPECT_EQ(bridge.callsTo("i2c.read").size(), 1u);
+  EXPECT_EQ(bridge.i2cReads(), (Lines{"i2c 0x0A write 00 22 read 2"}));
   EXPECT_EQ(column(kReadValue), (QStringList{"12AB", ""}));
   SpinTo(rowSpin("Register Read"), 2);
   Click(button("Read"));
@@ -108,7 +108,7 @@ TEST_F(RecordedTools, ReadShowsTheRowsInUseClearEmptiesThemAndAFailedReadShowsNo
   EXPECT_EQ(column(kReadAddr) + column(kReadValue), QStringList(4, ""));
   Click(button("Read"));  // blank boxes read as address 0
   ASSERT_EQ(column(kReadValue), (QStringList{"12AB", "12AB"}));
-  bridge.setResult("i2c.read", 1);
+  bridge.setResult("i2c.transfer", bridge::kUsbError);
   Click(button("Read"));
   EXPECT_EQ(column(kReadValue), (QStringList{"", ""}));  // no stale or made-up number
   EXPECT_EQ(shown(), (Lines{"Tonvisor | DirectRegisterRwPage |  Error Read Registers"}));  // one for the press
@@ -122,7 +122,7 @@ TEST_F(RecordedTools, ClearKeepsTheRowsInUseAndEachFailedWriteIsReportedOnce) {
   EXPECT_EQ(column(kWriteAddr) + column(kWriteValue), (QStringList{" ", "", " ", ""}));
   // Both rows are still tried (I2C logs each attempt), a blank box reads as 0, and one
   // message speaks for the batch.
-  bridge.setResult("i2c.write", 1);
+  bridge.setResult("i2c.transfer", bridge::kUsbError);
   Click(button("Write"));
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"   \n", "# Write Register \n", "W 0000 0000", "W 0000 0000"}));
 
@@ -130,8 +130,8 @@ TEST_F(RecordedTools, ClearKeepsTheRowsInUseAndEachFailedWriteIsReportedOnce) {
   link.writeLog().clear();
   typeWrite(1, "0x0024", "0x0123");
   Click(button("WriteSPI"));
-  EXPECT_EQ(bridge.callsTo("spi.write").size(), 1u);
-  bridge.setResult("spi.write", 1);
+  EXPECT_EQ(bridge.callsTo("spi write"), (Lines{"spi write 00 24 01 23"}));
+  bridge.setResult("spi.transfer", bridge::kUsbError);
   Click(button("WriteSPI"));
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0123"}));
   EXPECT_EQ(shown(), Lines(2, "Tonvisor | DirectRegisterRwPage |  Error Write Registers"));
@@ -151,9 +151,9 @@ TEST_F(RecordedTools, ReturnInAReadAddressReadsAndInAWriteRowWritesNothing) {
   bridge.i2cReadBytes[0] = 0x12;
   bridge.i2cReadBytes[1] = 0xAB;
   QTest::keyClick(row(kReadAddr, 1), Qt::Key_Return);
-  EXPECT_EQ(bridge.callsTo("i2c.read").size(), 1u);
+  EXPECT_EQ(bridge.i2cReads().size(), 1u);
   EXPECT_EQ(row(kReadValue, 1)->text(), "12AB");
-  EXPECT_TRUE(bridge.callsTo("i2c.write").empty());
+  EXPECT_EQ(bridge.callsTo("i2c 0x").size(), 1u);  // the read, and no write
   EXPECT_EQ(link.writeLog().count(), 0u);
 }
 

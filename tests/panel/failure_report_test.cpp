@@ -61,8 +61,8 @@ TEST_F(FailingChip, ConfigClockAndChipInitializeSayHowManyAccessesTheChipDidNotT
   connectAt("1B");  // no chip answers there
   Click(button("Config Clock"));
   EXPECT_EQ(messages.texts,
-            Lines{"Config Clock: 5 of 5 register accesses did not reach the chip. The first: no acknowledge from I2C "
-                  "address 0x1B at register 0x000E."});
+            Lines{"Config Clock: 5 of 5 register accesses did not reach the chip. The first: no chip answering at I2C "
+                  "address 0x1B for the read-modify-write of register 0x000E."});
 
   messages.texts.clear();
   const QString script = temp.filePath("init.txt");
@@ -73,7 +73,8 @@ TEST_F(FailingChip, ConfigClockAndChipInitializeSayHowManyAccessesTheChipDidNotT
   bridge.failWrites = 1;  // the first write goes unanswered, the second goes through
   Click(button("Chip Initialize"));
   EXPECT_EQ(messages.texts, Lines{"1 of 2 register writes of the script did not reach the chip. The first, line 2 "
-                                  "\"Write 0x0030 0x4260\": no acknowledge from I2C address 0x0A at register 0x0030."});
+                                  "\"Write 0x0030 0x4260\": I2C write of register 0x0030 failed: the chip at I2C address 0x0A did not "
+                                  "acknowledge the value's high byte."});
   EXPECT_EQ(chip.read(0x0002), 0x0073);
 }
 

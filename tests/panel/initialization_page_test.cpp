@@ -62,10 +62,10 @@ TEST_F(RecordedPanel, ReturnInTheLinksBoxesConnectsAndInExtMclkDoesNothing) {
   // I2C: Return connects once; Connect is then disabled and Return does nothing more.
   Type(box("I2C Address"), "1a");
   QTest::keyClick(box("I2C Address"), Qt::Key_Return);
-  EXPECT_EQ(bridge.callsTo("i2c.open").size(), 1u);
+  EXPECT_EQ(bridge.callsTo("i2c open").size(), 1u);
   EXPECT_FALSE(button("Connect")->isEnabled());
   QTest::keyClick(box("I2C Address"), Qt::Key_Enter);
-  EXPECT_EQ(bridge.callsTo("i2c.open").size(), 1u);
+  EXPECT_EQ(bridge.callsTo("i2c open").size(), 1u);
 
   // Ext MCLK: no clock programmed, with or without the PLL, nothing said.
   link.writeLog().appendComment("# kept\n");
@@ -101,7 +101,7 @@ TEST_F(RecordedPanel, ReturnInTheLinksBoxesConnectsAndInExtMclkDoesNothing) {
 TEST_F(RecordedPanel, ConnectOnI2cOpensTheTypedHexAddressOrSaysWhyNotAndAlwaysEmptiesTheLog) {
   // "0x" still holds the digit 0: that is device address 0, opened as typed.
   const struct { const char* text; int address; } cases[] = {{"0x1A", 0x1A}, {"0x", 0}, {"1a", 0x1A}};
-  Lines opened{"i2c.open", "i2c.initDevice 17 59", "i2c.completeSetup 17 1"};
+  Lines opened{"i2c open 100 kHz"};
   for (const auto& typed : cases) {
     SCOPED_TRACE(typed.text);
     bridge.calls.clear();
@@ -110,7 +110,7 @@ TEST_F(RecordedPanel, ConnectOnI2cOpensTheTypedHexAddressOrSaysWhyNotAndAlwaysEm
     EXPECT_EQ(bridge.calls, opened);
     // From the second Connect on, the channel is given back before it is opened again: a
     // claimed USB interface cannot be opened twice.
-    if (opened.front() != "i2c.close 17") opened.insert(opened.begin(), "i2c.close 17");
+    if (opened.front() != "i2c close") opened.insert(opened.begin(), "i2c close");
     EXPECT_EQ(link.settings().i2cAddress, typed.address);
     EXPECT_FALSE(button("Connect")->isEnabled());
     // Only choosing a link again enables Connect.
@@ -120,31 +120,35 @@ TEST_F(RecordedPanel, ConnectOnI2cOpensTheTypedHexAddressOrSaysWhyNotAndAlwaysEm
   }
 
   bridge.calls.clear();
-  bridge.setResult("i2c.open", 1);
+  bridge.setResult("i2c.open", bridge::kDeviceNotFound);
   for (const char* text : {"A", "zz", "", "  "}) {
     link.writeLog().appendComment("# before\n");
     Type(box("I2C Address"), text);
     Click(button("Connect"));
     EXPECT_EQ(link.writeLog().count(), 0u) << text;  // also when the press then fails
   }
-  EXPECT_EQ(bridge.calls, (Lines{"i2c.close 17", "i2c.open"}));  // for "A" only
+  EXPECT_EQ(bridge.calls, (Lines{"i2c close", "i2c open 100 kHz"}));  // for "A" only
   EXPECT_EQ(link.settings().i2cAddress, 0x1A);  // still the one last opened
   EXPECT_TRUE(button("Connect")->isEnabled());
   const std::string refused = FromPage("The I2C Address must be a hexadecimal number, such as A or 0x0A.");
-  EXPECT_EQ(shown(), (Lines{FromPage("I2C Initialization Error"), refused, refused, refused}));
+  EXPECT_EQ(shown(), (Lines{FromPage("I2C Initialization Error"),
+                            FromPage("The I2C channel could not be opened: no USB bridge is plugged in."), refused,
+                            refused, refused}));
 }
 
 TEST_F(RecordedPanel, ConnectOnSpiOpensTheChannelOrSaysItDidNotAndConfigClockLeavesTheRolePinsAlone) {
-  bridge.setResult("spi.initDevice", 1);
+  bridge.setResult("spi.open", bridge::kDeviceBusy);
   Choose(list("Connection Type"), "SPI");
   Click(button("Connect"));
   EXPECT_TRUE(button("Connect")->isEnabled());
-  EXPECT_EQ(shown(), (Lines{FromPage("SPI Initialization Error")}));
-  bridge.setResult("spi.initDevice", 0);
+  EXPECT_EQ(shown(), (Lines{FromPage("SPI Initialization Error"),
+                            FromPage("The SPI channel could not be opened: the USB bridge is in use by another "
+                                     "program.")}));
+  bridge.setResult("spi.open", bridge::kOk);
   bridge.calls.clear();
   Click(button("Connect"));
   EXPECT_FALSE(button("Connect")->isEnabled());
-  EXPECT_EQ(bridge.calls.front(), "spi.open");
+  EXPECT_EQ(bridge.calls.front(), "spi open 400 kHz mode 0");
 
   Choose(list("I2S Clock - Master/Slave"), "Slave");
   bridge.calls.clear();
@@ -153,8 +157,8 @@ TEST_F(RecordedPanel, ConnectOnSpiOpensTheChannelOrSaysItDidNotAndConfigClockLea
   // SPI cannot modify a register: without the PLL nothing at all goes out, and each of the
   // five field changes is still tried and refused by the link, which says so once; the
   // press ends by saying that the clocks were not programmed.
-  EXPECT_TRUE(bridge.callsTo("busB.write").empty());
-  EXPECT_TRUE(bridge.callsTo("spi.write").empty());
+  EXPECT_TRUE(bridge.callsTo("busB write").empty());
+  EXPECT_TRUE(bridge.callsTo("spi write").empty());
   EXPECT_EQ(shown(), (Lines{"Error | none |  Modify Register Not Supported",
                             FromPage("Config Clock: 5 of 5 register accesses did not reach the chip. The first: SPI "
                                      "cannot read-modify-write register 0x000E (it can only write).")}));
@@ -220,20 +224,21 @@ TEST_F(RecordedPanel, ConfigClockOverI2cMutesProgramsSetsTheRolePinsAndUnmutes) 
   EXPECT_EQ(state.systemSampleRate, 48000.0);
 
   // Pin 0 low, then pin 1 high, between the sample rate and the I2S role.
-  Lines writes;  // the pin writes, and each register write by its control bytes
+  Lines writes;  // the pin writes and the register writes
   for (const std::string& call : bridge.calls) {
-    if (call.starts_with("busB.write")) writes.push_back(call);
-    if (call.starts_with("i2c.write")) writes.push_back(call.substr(0, call.find(']') + 1));
+    if (call.starts_with("busB write") || (call.starts_with("i2c 0x0A write") && call.find(" read ") == std::string::npos)) {
+      writes.push_back(call);
+    }
   }
-  EXPECT_EQ(writes, (Lines{"i2c.write 17 [14 00 0E]", "i2c.write 17 [14 00 04]", "i2c.write 17 [14 00 04]",
-                           "busB.write 51 [00] 1", "busB.write 51 [02] 1", "i2c.write 17 [14 00 06]",
-                           "i2c.write 17 [14 00 0E]"}));
+  EXPECT_EQ(writes, (Lines{"i2c 0x0A write 00 0E 00 0C", "i2c 0x0A write 00 04 00 00", "i2c 0x0A write 00 04 00 08",
+                           "busB write 00", "busB write 02", "i2c 0x0A write 00 06 00 80",
+                           "i2c 0x0A write 00 0E 00 00"}));
 
   // Slave: pin 0 high, then pin 1 low.
   bridge.calls.clear();
   Choose(list("I2S Clock - Master/Slave"), "Slave");
   Click(button("Config Clock"));
-  EXPECT_EQ(bridge.callsTo("busB.write"), (Lines{"busB.write 51 [03] 1", "busB.write 51 [01] 1"}));
+  EXPECT_EQ(bridge.callsTo("busB write"), (Lines{"busB write 03", "busB write 01"}));
 }
 
 TEST_F(SimulatedPanel, ConfigClockWithThePllProgramsTheWorkedDivisors) {

@@ -147,10 +147,10 @@ TEST_F(RecordedOutputsPage, OnlyZcdAndLoMuteReportARefusedWriteAndLongWorkEndsWi
   Click(check("HP Mute"));
   releaseAt("Volume", 100);
   EXPECT_EQ(shown(),
-            (Lines{FromPage("HP Mute: 128 of 130 register accesses did not reach the chip. The first: no acknowledge "
-                            "from I2C address 0x0A at register 0x0022."),
+            (Lines{FromPage("HP Mute: 128 of 130 register accesses did not reach the chip. The first: no chip answering "
+                            "at I2C address 0x0A for the write of register 0x0022."),
                    FromPage("HP_OUT Analog Volume Control: 27 of 28 register accesses did not reach the chip. The "
-                            "first: no acknowledge from I2C address 0x0A at register 0x0022.")}));
+                            "first: no chip answering at I2C address 0x0A for the write of register 0x0022.")}));
 }
 
 }  // namespace

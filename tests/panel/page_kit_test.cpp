@@ -212,7 +212,7 @@ TEST_F(KitTest, LongWorkShowsTheBusyCursorAndEndsWithOneMessageWhenAccessesFaile
   bridge.setResult("i2c.write", 4);
   Click(page.ramp);
   EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage | Ramp: 4 of 5 register accesses did not reach the chip. The first: "
-                            "no acknowledge from I2C address 0x0A at register 0x0022."}));
+                            "no chip answering at I2C address 0x0A for the write of register 0x0022."}));
 }
 
 }  // namespace

@@ -9,36 +9,40 @@
 
 namespace tonvisor::testing {
 
-// A USB bridge that records every library call as one line of text, with every argument in
-// the order it was passed: numbers in decimal, byte buffers as [hex bytes], records as
-// {numbers}. Each entry returns 0 unless a result was set for it.
+// A USB bridge that records every operation as one line of readable text:
 //
-//   "i2c.write 17 [14 00 24] 3 1 150 1 2 [12 34] 2 1 150 {1 2}"
+//   "i2c open 100 kHz"                 "spi open 400 kHz mode 0"        "busB open 0B"
+//   "i2c 0x0A write 00 24 12 34"        "spi write 00 24 12 34"          "busB read"
+//   "i2c 0x0A write 00 02 read 2"       "spi close"                      "busB write 08"
+//   "i2c close"                                                          "busB close"
+//
+// Each operation goes through unless a result was set for it ("i2c.open", "i2c.transfer",
+// "spi.open", "spi.transfer", "busB.open", "busB.read", "busB.write"); an I2C transfer that
+// only writes, or that reads, also takes a result set for "i2c.write" or "i2c.read", and an
+// SPI transfer one set for "spi.write".
 class RecordingBridge final : public UsbBridge {
  public:
-  static constexpr BridgeHandle kI2cHandle = 17;
-  static constexpr BridgeHandle kSpiHandle = 34;
-  static constexpr BridgeHandle kPinHandle = 51;
-
   RecordingBridge();
   ~RecordingBridge() override;
   // It owns its libraries: a copy would free them twice.
   RecordingBridge(const RecordingBridge&) = delete;
   RecordingBridge& operator=(const RecordingBridge&) = delete;
 
-  I2cLibrary& i2c() override;
-  SpiLibrary& spi() override;
-  PinLibrary& busB() override;
+  I2cMaster& i2c() override;
+  SpiMaster& spi() override;
+  PinPort& busB() override;
 
-  // Result for an entry such as "i2c.read" or "busB.open" (0 unless set).
-  void setResult(const std::string& entry, std::int32_t result) { results[entry] = result; }
-  std::int32_t resultOf(const std::string& entry) const;
+  void setResult(const std::string& operation, std::int32_t code) { setResult(operation, BridgeResult::Failure(code)); }
+  void setResult(const std::string& operation, const BridgeResult& result) { results[operation] = result; }
+  BridgeResult resultOf(const std::string& operation) const;
 
   std::vector<std::string> calls;
-  // Calls whose line starts with the given prefix ("spi.write", "busB.").
+  // Calls whose line starts with the given prefix ("spi write", "busB ", "i2c 0x0A").
   std::vector<std::string> callsTo(const std::string& prefix) const;
+  // The I2C transactions that read.
+  std::vector<std::string> i2cReads() const;
 
-  std::map<std::string, std::int32_t> results;
+  std::map<std::string, BridgeResult> results;
   std::uint8_t i2cReadBytes[2] = {0, 0};  // what an I2C read receives
   std::uint8_t pinByte = 0;               // what a bus-B read receives
 

@@ -13,6 +13,7 @@
 #include "command_line.h"
 #include "sim/board_server.h"
 #include "tonvisor/version.h"
+#include "sim/mpsse_emulator.h"
 #include "tools/temp_files.h"
 
 namespace tonvisor {
@@ -32,11 +33,12 @@ struct Outcome {
 
 struct CliTest : ::testing::Test {
   ChipModel chip;
+  EmulatedUsb usb;  // no bridge plugged in unless a test attaches one
 
   Outcome run(const Args& args) {
     std::ostringstream out;
     std::ostringstream err;
-    const int code = cli::RunCli(args, out, err, cli::Environment{&chip, {}});
+    const int code = cli::RunCli(args, out, err, cli::Environment{&chip, {}, &usb});
     return {code, out.str(), err.str()};
   }
 };
@@ -67,6 +69,12 @@ TEST_F(CliTest, UsageErrorsAreFoundBeforeAnythingIsDone) {
       {"--names", "read", "24"},
       {"read", "24", "--save-log"},
       {"--save-log"},
+      {"--i2c-clock", "200", "read", "24"},
+      {"--i2c-clock", "100k", "read", "24"},
+      {"--device", "", "read", "24"},
+      {"--simulate", "--device", "0", "read", "24"},
+      {"-c", "read 24", "devices"},
+      {"devices", "all"},
   };
   for (const Args& args : wrong) {
     const Outcome outcome = run(args);
@@ -157,13 +165,15 @@ TEST_F(CliTest, AFailedI2cAccessIsReportedInWords) {
   const Outcome outcome = run({"--simulate", "--i2c-address", "1A", "--save-log", path, "-c", "write 24 1", "-c",
                                "read 24"});
   EXPECT_EQ(outcome.code, cli::kExitFailure);
-  EXPECT_EQ(outcome.err, "tonvisor-cli: \"write 24 1\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+  EXPECT_EQ(outcome.err,
+            "tonvisor-cli: \"write 24 1\": No chip answering at I2C address 0x1A for the write of register 0x0024.\n");
   EXPECT_EQ(ReadFile(path), "Write   0x0024    0x0001\n");
 
   EXPECT_EQ(run({"--simulate", "--i2c-address", "0x1a", "read", "24"}).err,
-            "tonvisor-cli: \"read 24\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+            "tonvisor-cli: \"read 24\": No chip answering at I2C address 0x1A for the read of register 0x0024.\n");
   EXPECT_EQ(run({"--simulate", "--i2c-address", "1a", "op", "WriteAdcMute", "1"}).err,
-            "tonvisor-cli: \"op WriteAdcMute 1\": No acknowledge from I2C address 0x1A at register 0x0024.\n");
+            "tonvisor-cli: \"op WriteAdcMute 1\": No chip answering at I2C address 0x1A for the read-modify-write of "
+            "register 0x0024.\n");
 }
 
 // At an address where no chip answers, nothing reaches a chip: every command that made
@@ -176,19 +186,19 @@ TEST_F(CliTest, AccessesThatNoChipTookAreCountedAndExitOne) {
   EXPECT_EQ(run1.code, cli::kExitFailure);
   EXPECT_EQ(run1.err,
             "Tonvisor: 3 of 3 register writes of the script did not reach the chip. The first, line 2 \"Write "
-            "CHIP_ANA_POWER_REG 0x4260\": no acknowledge from I2C address 0x1B at register 0x0030.\n");
+            "CHIP_ANA_POWER_REG 0x4260\": no chip answering at I2C address 0x1B for the write of register 0x0030.\n");
 
   const Outcome preset = run({"--simulate", "--i2c-address", "1B", "op", "LoadPeqPreset", "Rock"});
   EXPECT_EQ(preset.code, cli::kExitFailure);
   EXPECT_EQ(preset.err,
             "tonvisor-cli: \"op LoadPeqPreset Rock\": 77 of 77 register accesses did not reach the chip. The first: "
-            "no acknowledge from I2C address 0x1B at register 0x0110.\n");
+            "no chip answering at I2C address 0x1B for the write of register 0x0110.\n");
 
   const Outcome mute = run({"--simulate", "--i2c-address", "1B", "op", "WriteHpMute", "1"});
   EXPECT_EQ(mute.code, cli::kExitFailure);
   EXPECT_EQ(mute.err,
             "tonvisor-cli: \"op WriteHpMute 1\": 3 of 3 register accesses did not reach the chip. The first: no "
-            "acknowledge from I2C address 0x1B at register 0x0022.\n");
+            "chip answering at I2C address 0x1B for the read of register 0x0022.\n");
   EXPECT_EQ(chip.writeCount(), 0u);
 }
 
@@ -262,6 +272,60 @@ TEST_F(CliTest, ALogThatCannotBeSavedFailsTheRun) {
   EXPECT_EQ(outcome.code, cli::kExitFailure);
   EXPECT_EQ(outcome.err, "Tonvisor:  Error Creating File\n");
   EXPECT_EQ(chip.read(0x0024), 1);
+}
+
+// The USB bridge through the FTDI backend, on emulated FT2232H bridges.
+struct CliOnBridges : CliTest {
+  CliOnBridges() {
+    usb.attach(first);
+    usb.attach(second);
+  }
+  ChipModel otherChip;
+  EmulatedFt2232h first{chip, {"FT0EMU01", "Dual RS232-HS", "FTDI"}};
+  EmulatedFt2232h second{otherChip, {"FT0EMU02", "Board B", "FTDI"}};
+};
+
+TEST_F(CliOnBridges, DevicesListsTheBridgesAndDeviceChoosesOne) {
+  const Outcome listed = run({"devices"});
+  EXPECT_EQ(listed.code, cli::kExitOk);
+  EXPECT_EQ(listed.out, "0  FT0EMU01  Dual RS232-HS\n1  FT0EMU02  Board B\n");
+  second.denyPermission(true);
+  EXPECT_EQ(run({"devices"}).out, "0  FT0EMU01  Dual RS232-HS\n1  (no permission to open it: see README, Hardware)\n");
+  second.denyPermission(false);
+
+  otherChip.write(0x0022, 0x1818);
+  const Outcome dump = run({"--device", "FT0EMU02", "dump"});
+  EXPECT_EQ(dump.code, cli::kExitOk) << dump.err;
+  EXPECT_NE(dump.out.find("CHIP_ANA_HP_CTRL_REG           0x0022  0x1818\n"), std::string::npos);
+  EXPECT_EQ(run({"--device", "1", "--link", "spi", "write", "24", "abcd"}).code, cli::kExitOk);
+  EXPECT_EQ(otherChip.read(0x0024), 0xABCD);
+  EXPECT_EQ(second.spiTrace(), (std::vector<std::string>{"00 24 AB CD"}));
+
+  const Outcome missing = run({"--device", "FT9", "read", "24"});
+  EXPECT_EQ(missing.code, cli::kExitFailure);
+  EXPECT_EQ(missing.err,
+            "Tonvisor: I2C Initialization Error\n"
+            "Tonvisor: The I2C channel could not be opened: no USB bridge with that serial or index is plugged in "
+            "(asked for \"FT9\"; plugged in: FT2232H FT0EMU01 (Dual RS232-HS), FT2232H FT0EMU02 (Board B)).\n");
+}
+
+TEST_F(CliOnBridges, TheI2cClockIsChosenAndAnUnpluggedBridgeIsNamed) {
+  chip.write(0x0002, 0xA011);
+  const Outcome fast = run({"--i2c-clock", "400", "read", "CHIP_DIG_POWER_REG"});
+  EXPECT_EQ(fast.out, "0xA011\n");
+  EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 400000.0);
+  EXPECT_EQ(first.stats().timingViolations + first.stats().contention, 0u);
+  EXPECT_EQ(run({"read", "2"}).out, "0xA011\n");
+  EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 100000.0);
+
+  first.unplug();
+  second.unplug();
+  const Outcome none = run({"read", "2"});
+  EXPECT_EQ(none.err,
+            "Tonvisor: I2C Initialization Error\n"
+            "Tonvisor: The I2C channel could not be opened: no USB bridge is plugged in.\n"
+            "tonvisor-cli: without a bridge, --simulate talks to a simulated chip\n");
+  EXPECT_EQ(run({"devices"}).err, "tonvisor-cli: no USB bridge (FT2232H, 0403:6010) is plugged in\n");
 }
 
 // The real program, started as a user would start it.

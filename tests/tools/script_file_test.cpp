@@ -169,8 +169,8 @@ TEST_F(ScriptTest, ScriptsOfAnyLengthRunToTheirEndOverTheChosenLink) {
   std::string script;
   for (int i = 0; i < 2500; ++i) script += "Write 0x" + std::to_string(1000 + i) + " " + std::to_string(i) + "\n";
   EXPECT_EQ(run(script).writes, 2500u);
-  EXPECT_EQ(bridge.callsTo("spi.write").size(), 2500u);
-  EXPECT_TRUE(bridge.callsTo("i2c.").empty());
+  EXPECT_EQ(bridge.callsTo("spi write").size(), 2500u);
+  EXPECT_TRUE(bridge.callsTo("i2c ").empty());
   // The log keeps what it can hold and says once that it is full.
   EXPECT_EQ(link.writeLog().count(), WriteLog::kCapacity);
   EXPECT_EQ(messages.texts(), Lines{std::string(WriteLog::kFullMessage)});
