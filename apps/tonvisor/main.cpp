@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
 
   // Without --simulate there is no bridge to talk to yet: every USB access fails as it does
   // with nothing plugged in, and the Ethernet link works as usual.
-  auto chip = std::make_unique<ChipModel>();
+  auto chip = std::make_unique<ChipModel>(ChipModel::Behaviour::Chip);
   std::unique_ptr<UsbBridge> bridge;
   if (parser.isSet(simulate)) {
     bridge = std::make_unique<SimulatedBridge>(*chip);
