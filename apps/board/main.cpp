@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
   // Sends never raise SIGPIPE; this is a second line of defence.
   signal(SIGPIPE, SIG_IGN);
 
-  ChipModel chip;
+  ChipModel chip(ChipModel::Behaviour::Chip);
   for (const Preset& preset : settings.presets) chip.write(preset.address, preset.value);
 
   BoardServer::Options options;

@@ -14,7 +14,9 @@
 #include "link/user_action.h"
 #include "link/typed_text.h"
 #include "tonvisor/version.h"
+#include "snapshot_output.h"
 #include "tools/script_file.h"
+#include "tools/snapshot.h"
 
 namespace tonvisor::cli {
 
@@ -145,9 +147,12 @@ class Session {
     switch (command.kind) {
       case Command::Kind::Read: {
         const auto value = read(command.address);
-        if (!value) return false;
-        m_out << FormatPrefixedHex4(*value) << '\n';
-        return true;
+        if (m_options.json) {
+          m_out << RegisterJson(command.address, value) << '\n';
+        } else if (value) {
+          m_out << FormatPrefixedHex4(*value) << '\n';
+        }
+        return value.has_value();
       }
       case Command::Kind::Write:
         return m_link.Write(command.address, command.value).ok();
@@ -167,23 +172,73 @@ class Session {
         return dump();
       case Command::Kind::Devices:
         break;  // listed before anything connects
+      case Command::Kind::Snapshot:
+        return snapshot(command);
+      case Command::Kind::Diff:
+        return diff(command);
     }
     return false;
+  }
+
+  bool snapshot(const Command& command) {
+    const ReadAllResult all = ReadAllRegisters(m_link);
+    // Saved also when some reads failed: the file says which registers are unknown.
+    if (!WriteSnapshotFile(command.path, all.snapshot, NowText(), LinkDescription(m_link))) {
+      m_err << kProgram << '"' << command.text << "\": cannot write " << command.path << '\n';
+      return false;
+    }
+    return all.tally.allWentThrough();
+  }
+
+  // diff A: A against the chip as it is now; diff A B: A against B. True when they are equal.
+  bool diff(const Command& command) {
+    std::string error;
+    const std::optional<ChipSnapshot> before = ReadSnapshotFile(command.path, error);
+    if (!before) {
+      m_err << kProgram << '"' << command.text << "\": " << error << '\n';
+      return false;
+    }
+    std::optional<ChipSnapshot> after;
+    bool readAll = true;
+    if (command.secondPath.empty()) {
+      ReadAllResult live = ReadAllRegisters(m_link);
+      readAll = live.tally.allWentThrough();
+      after = std::move(live.snapshot);
+    } else {
+      after = ReadSnapshotFile(command.secondPath, error);
+      if (!after) {
+        m_err << kProgram << '"' << command.text << "\": " << error << '\n';
+        return false;
+      }
+    }
+    const std::vector<RegisterDifference> differences = CompareSnapshots(*before, *after);
+    PrintDifferences(m_out, differences, m_options.json);
+    return readAll && differences.empty();
   }
 
   bool dump() {
     std::size_t width = 0;
     for (const RegisterEntry& row : RegisterMap) width = std::max(width, row.name.size());
+    bool allRead = true;
+    if (m_options.json) m_out << "[";
     for (const RegisterEntry& row : RegisterMap) {
       const auto address = static_cast<std::uint16_t>(row.address);
+      const auto value = read(address);
+      if (m_options.json) {
+        m_out << (address == RegisterMap.front().address ? "" : ", ") << RegisterJson(address, value);
+      } else if (value) {
+        m_out << row.name << std::string(width - row.name.size() + 2, ' ') << FormatPrefixedHex4(address) << "  "
+              << FormatPrefixedHex4(*value) << '\n';
+      }
       // One failed read ends the dump: over a dead link every further read would only wait
       // out its own time-out and say the same.
-      const auto value = read(address);
-      if (!value) return false;
-      m_out << row.name << std::string(width - row.name.size() + 2, ' ') << FormatPrefixedHex4(address) << "  "
-            << FormatPrefixedHex4(*value) << '\n';
+      if (!value) {
+        allRead = false;
+        break;
+      }
     }
-    return true;
+    if (m_options.json) m_out << "]\n";
+    return allRead;
   }
 
   const Options& m_options;
@@ -260,7 +315,9 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
   link.settings().i2cClockHz = options.i2cClockHz;
   Session session(options, backend, link, messenger, out, err);
 
-  if (!session.connect()) return kExitFailure;
+  // Two snapshot files are compared without the chip: no link is opened for them.
+  const bool needsChip = std::any_of(options.commands.begin(), options.commands.end(), NeedsChip);
+  if (needsChip && !session.connect()) return kExitFailure;
   bool succeeded = true;
   for (const Command& command : options.commands) {
     if (!session.run(command)) {

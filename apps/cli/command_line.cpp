@@ -93,6 +93,18 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
   } else if (name == "devices") {
     command.kind = Command::Kind::Devices;
     if (!expect(0, "devices with no arguments")) return std::nullopt;
+  } else if (name == "snapshot") {
+    command.kind = Command::Kind::Snapshot;
+    if (!expect(1, "snapshot FILE")) return std::nullopt;
+    command.path = arguments[0];
+  } else if (name == "diff") {
+    command.kind = Command::Kind::Diff;
+    if (arguments.size() != 1 && arguments.size() != 2) {
+      error = "\"" + command.text + "\": expected diff SNAPSHOT (the chip against it) or diff SNAPSHOT SNAPSHOT";
+      return std::nullopt;
+    }
+    command.path = arguments[0];
+    if (arguments.size() == 2) command.secondPath = arguments[1];
   } else {
     error = "unknown command \"" + name + "\"";
     return std::nullopt;
@@ -101,6 +113,8 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
 }
 
 }  // namespace
+
+bool NeedsChip(const Command& command) { return !(command.kind == Command::Kind::Diff && !command.secondPath.empty()); }
 
 std::optional<std::uint16_t> ParseRegister(std::string_view text) {
   if (const auto address = LookupRegisterAddress(text)) return address;
@@ -162,7 +176,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     }
     const bool takesValue =
         word == "--link" || word == "--i2c-address" || word == "--host" || word == "--port" || word == "--save-log" ||
-        word == "--device" || word == "--i2c-clock" || word == "-c";
+        word == "--device" || word == "--i2c-clock" || word == "--format" || word == "-c";
     if (!takesValue && inlineValue) {
       error = word + " takes no value";
       return outcome;
@@ -228,6 +242,12 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
           return outcome;
         }
         options.i2cClockHz = static_cast<std::uint32_t>(*kilohertz.value) * 1000;
+      } else if (word == "--format") {
+        if (*value != "text" && *value != "json") {
+          error = "--format must be text or json, not \"" + *value + "\"";
+          return outcome;
+        }
+        options.json = *value == "json";
       } else if (word == "--save-log") {
         if (value->empty()) {
           error = "--save-log needs a file name";
@@ -294,6 +314,7 @@ Options:
   --simulate                 talk to a simulated chip instead of the USB bridge
   --save-log FILE            after the commands, save the write log as a script
   --names                    save register writes with names instead of addresses
+  --format text|json         how read, dump and diff print their results (default text)
   -c "COMMAND ARG..."        a command; give -c several times to run several in order
   -h, --help                 show this help
   --version                  print the program's version
@@ -306,14 +327,19 @@ Commands:
   op NAME [ARG...]           run a codec operation by name, with decimal arguments
   dump                       read every named register; print name, address and value
   devices                    list the USB bridges (FT2232H) plugged in: index, serial, description
+  snapshot FILE              read every named register and save them as a script that,
+                             run, puts the chip back as it is now
+  diff SNAPSHOT              compare the chip with a snapshot, field by field
+  diff SNAPSHOT SNAPSHOT     compare two snapshots (the chip is not used)
 
 REG is a register name (CHIP_ANA_CTRL_REG) or a hexadecimal address (0x24 or 24); VALUE
 and KEEPMASK are hexadecimal, with or without 0x.
 
 Commands run in order and stop at the first one that fails; --save-log saves the log
 all the same. Messages from the chip link go to standard error.
-Exit status: 0 every command succeeded, 1 the connection, a command or the log file
-failed, 2 the command line was wrong (nothing was done).
+Exit status: 0 every command succeeded (and diff found no difference), 1 the connection, an
+access, a command or the log file failed (or diff found differences), 2 the command line was
+wrong (nothing was done).
 )";
 }
 

@@ -19,13 +19,14 @@ enum class LinkKind { I2c, Spi, Ethernet };
 
 // One command, checked and with its numbers already read.
 struct Command {
-  enum class Kind { Read, Write, Modify, Run, Op, Dump, Devices };
+  enum class Kind { Read, Write, Modify, Run, Op, Dump, Devices, Snapshot, Diff };
   Kind kind = Kind::Read;
   std::string text;  // the command as the user gave it, for messages
   std::uint16_t address = 0;
   std::uint16_t keepMask = 0;
   std::uint16_t value = 0;
-  std::string path;                    // run: the script
+  std::string path;                    // run: the script; snapshot: the file; diff: the snapshot
+  std::string secondPath;              // diff A B: the snapshot compared with path (no chip)
   std::string operation;               // op: the operation's name
   std::vector<std::string> arguments;  // op: its decimal arguments, as given
 };
@@ -40,10 +41,14 @@ struct Options {
   std::uint32_t i2cClockHz = kI2cStandardClockHz;  // --i2c-clock
   std::optional<std::string> saveLog;
   bool names = false;
+  bool json = false;  // --format json: read, dump and diff print JSON
   bool help = false;
   bool version = false;  // --version: print the program's name and version, nothing else
   std::vector<Command> commands;
 };
+
+// Whether a command needs the chip (every one but diff of two snapshot files).
+bool NeedsChip(const Command& command);
 
 struct ParseOutcome {
   std::optional<Options> options;  // nothing: a usage error, told in error

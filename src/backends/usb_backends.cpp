@@ -30,7 +30,7 @@ bool always(const BackendRequest&, UsbBackend&) { return true; }
 void makeSimulated(const BackendRequest& request, UsbBackend& backend) {
   ChipModel* chip = request.simulatedChip;
   if (chip == nullptr) {
-    backend.chip = std::make_unique<ChipModel>();
+    backend.chip = std::make_unique<ChipModel>(ChipModel::Behaviour::Chip);
     chip = backend.chip.get();
   }
   backend.bridge = std::make_unique<SimulatedBridge>(*chip);

@@ -79,4 +79,27 @@ std::optional<std::string_view> FindRegisterName(std::uint32_t address) {
   return std::nullopt;
 }
 
+std::optional<std::string_view> NotRestoredByWrite(std::uint16_t address) {
+  switch (address) {
+    case reg::CHIP_ID_REG:
+    case reg::CHIP_ANA_STATUS_REG:
+      return "read-only";
+    case reg::DAP_FILTER_COEF_ACCESS_REG:
+      return "writing it loads filter coefficients into a band";
+    case reg::DAP_COEF_WR_B0_MSB_REG:
+    case reg::DAP_COEF_WR_B0_LSB_REG:
+    case reg::DAP_COEF_WR_B1_MSB_REG:
+    case reg::DAP_COEF_WR_B1_LSB_REG:
+    case reg::DAP_COEF_WR_B2_MSB_REG:
+    case reg::DAP_COEF_WR_B2_LSB_REG:
+    case reg::DAP_COEF_WR_A1_MSB_REG:
+    case reg::DAP_COEF_WR_A1_LSB_REG:
+    case reg::DAP_COEF_WR_A2_MSB_REG:
+    case reg::DAP_COEF_WR_A2_LSB_REG:
+      return "a filter coefficient on its way into a band";
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace tonvisor

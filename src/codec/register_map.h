@@ -26,6 +26,12 @@ std::optional<std::uint16_t> LookupRegisterAddress(std::string_view name);
 // The name of a register address (its low 16 bits), or nothing.
 std::optional<std::string_view> FindRegisterName(std::uint32_t address);
 
+// Why writing a register's value back would not put the chip back as it was read: the
+// read-only registers (the chip's ID, the analog status) and the filter-coefficient registers,
+// whose writes load coefficients into a band rather than set a value. Nothing for the
+// registers a write restores.
+std::optional<std::string_view> NotRestoredByWrite(std::uint16_t address);
+
 namespace reg {
 inline constexpr std::uint16_t CHIP_ID_REG = 0x0000;
 inline constexpr std::uint16_t CHIP_DIG_POWER_REG = 0x0002;

@@ -44,40 +44,6 @@ std::vector<std::string_view> firstFields(std::string_view line, std::size_t wan
 
 bool isWriteLine(std::string_view line) { return line.starts_with("Write") || line.starts_with("write"); }
 
-// Reads a script one line at a time, as the format has always been read: at most
-// kLineReadLimit characters per read, the line end kept when it fits. Scripts saved on
-// Windows end their lines with CR LF; that pair reads as one line end, so they run the same
-// here and a comment keeps a plain "\n".
-class LineReader {
- public:
-  explicit LineReader(std::FILE* file) : m_file(file) {}
-
-  // False at the end of the file (or on a read error, see failed()).
-  bool next(std::string& line) {
-    line.clear();
-    while (line.size() < kLineReadLimit) {
-      int c = std::getc(m_file);
-      if (c == EOF) break;
-      if (c == '\r') {
-        const int following = std::getc(m_file);
-        if (following == '\n') {
-          c = '\n';
-        } else if (following != EOF) {
-          std::ungetc(following, m_file);
-        }
-      }
-      line.push_back(static_cast<char>(c));
-      if (c == '\n') break;
-    }
-    return !line.empty();
-  }
-
-  bool failed() const { return std::ferror(m_file) != 0; }
-
- private:
-  std::FILE* m_file;
-};
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -116,6 +82,52 @@ std::string failedWritesMessage(const ScriptRunResult& result, const LinkSetting
 }
 
 }  // namespace
+
+// Scripts saved on Windows end their lines with CR LF; that pair reads as one line end, so they
+// run the same here and a comment keeps a plain "\n".
+bool ScriptLineReader::next(std::string& line) {
+  line.clear();
+  while (line.size() < kLineReadLimit) {
+    int c = std::getc(m_file);
+    if (c == EOF) break;
+    if (c == '\r') {
+      const int following = std::getc(m_file);
+      if (following == '\n') {
+        c = '\n';
+      } else if (following != EOF) {
+        std::ungetc(following, m_file);
+      }
+    }
+    line.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return !line.empty();
+}
+
+bool ScriptLineReader::failed() const { return std::ferror(m_file) != 0; }
+
+ScriptLine ParseScriptLine(std::string_view line) {
+  ScriptLine parsed;
+  if (line.find('#') != std::string_view::npos) {
+    parsed.kind = ScriptLine::Kind::Comment;
+    return parsed;
+  }
+  if (!isWriteLine(line)) return parsed;
+  parsed.kind = ScriptLine::Kind::MalformedWrite;
+  const auto fields = firstFields(line, 3);
+  if (fields.size() != 3) return parsed;
+  const std::optional<std::uint16_t> value = ReadScriptHex16(fields[2]);
+  if (!value) return parsed;
+  if (fields[1].starts_with("0x")) {
+    parsed.address = ReadScriptHex16(fields[1]);
+    if (!parsed.address) return parsed;
+  } else {
+    parsed.registerName = fields[1];
+  }
+  parsed.kind = ScriptLine::Kind::Write;
+  parsed.value = *value;
+  return parsed;
+}
 
 std::string RenderLogEntry(const WriteLog::Entry& entry, WriteForm form) {
   if (!entry.isWrite()) {
@@ -175,7 +187,7 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
   }
   result.opened = true;
 
-  LineReader reader(file.get());
+  ScriptLineReader reader(file.get());
   std::string line;
   bool previousWasComment = false;
   std::size_t lineNumber = 1;  // the file's own line, for telling the user where
@@ -186,38 +198,30 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
     const std::size_t thisLine = lineNumber;
     if (line.back() == '\n') ++lineNumber;
 
-    if (line.find('#') != std::string::npos) {
+    const ScriptLine parsed = ParseScriptLine(line);
+    if (parsed.kind == ScriptLine::Kind::Comment) {
       if (!previousWasComment) log.appendComment(kSeparator);
       log.appendComment(line);
       previousWasComment = true;
       ++result.comments;
-    } else if (isWriteLine(line)) {
-      const auto fields = firstFields(line, 3);
-      std::optional<std::uint16_t> value;
-      std::optional<std::uint16_t> address;
-      bool byName = false;
-      if (fields.size() == 3) {
-        value = ReadScriptHex16(fields[2]);
-        byName = !fields[1].starts_with("0x");
-        if (!byName) address = ReadScriptHex16(fields[1]);
+    } else if (parsed.kind == ScriptLine::Kind::MalformedWrite) {
+      // Nothing is written for a line that does not say what to write; the user hears about
+      // it once, after the run.
+      if (result.skipped++ == 0) {
+        firstSkippedLine = thisLine;
+        firstSkippedText = withoutLineEnd(line);
       }
-      if (!value || (!byName && !address)) {
-        // Nothing is written for a line that does not say what to write; the user hears
-        // about it once, after the run.
-        if (result.skipped++ == 0) {
-          firstSkippedLine = thisLine;
-          firstSkippedText = withoutLineEnd(line);
-        }
-      } else {
-        // An unknown name is reported and the value goes to address 0x0000, as scripts have
-        // always run.
-        if (byName) address = FindRegisterAddress(fields[1], messenger, options.owner);
-        if (!link.Write(*address, *value).ok() && result.firstFailedLine == 0) {
-          result.firstFailedLine = thisLine;
-          result.firstFailedText = withoutLineEnd(line);
-        }
-        ++result.writes;
+      previousWasComment = false;
+    } else if (parsed.kind == ScriptLine::Kind::Write) {
+      // An unknown name is reported and the value goes to address 0x0000, as scripts have
+      // always run.
+      const std::uint16_t address =
+          parsed.address ? *parsed.address : FindRegisterAddress(parsed.registerName, messenger, options.owner);
+      if (!link.Write(address, parsed.value).ok() && result.firstFailedLine == 0) {
+        result.firstFailedLine = thisLine;
+        result.firstFailedText = withoutLineEnd(line);
       }
+      ++result.writes;
       previousWasComment = false;
     }
     ++result.lines;

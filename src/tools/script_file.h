@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/access.h"
@@ -32,6 +36,32 @@ class RenderedLines {
 
  private:
   std::vector<std::string> m_lines;
+};
+
+// One line of a script as the reader understands it: a comment (any "#"), a write line
+// ("Write" or "write" REGISTER VALUE, the register a 0x address or a name), a write line that
+// does not say what to write, or a line the reader ignores.
+struct ScriptLine {
+  enum class Kind { Comment, Write, MalformedWrite, Ignored };
+  Kind kind = Kind::Ignored;
+  std::string_view registerName;         // Write by name: the name as written
+  std::optional<std::uint16_t> address;  // Write by 0x address
+  std::uint16_t value = 0;               // Write: the value
+};
+ScriptLine ParseScriptLine(std::string_view line);
+
+// Reads a script's lines as the reader always has: at most 499 characters at a time (the
+// rest of a longer line is the next line), the line end kept when it fits, CR LF read as one
+// line end.
+class ScriptLineReader {
+ public:
+  explicit ScriptLineReader(std::FILE* file) : m_file(file) {}
+  // False at the end of the file (or on a read error, see failed()).
+  bool next(std::string& line);
+  bool failed() const;
+
+ private:
+  std::FILE* m_file;
 };
 
 // Writes the texts one after another, nothing between them. False when the file cannot be

@@ -267,6 +267,57 @@ TEST_F(CliTest, DumpsEveryNamedRegisterAligned) {
             "tonvisor-cli: \"dump\": SPI cannot read register 0x0000 (it can only write).\n");
 }
 
+TEST_F(CliTest, ASnapshotRestoresTheChipAndDiffNamesEachChangedField) {
+  ChipModel real(ChipModel::Behaviour::Chip);
+  auto onChip = [&](const Args& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = cli::RunCli(args, out, err, cli::Environment{&real, {}});
+    return Outcome{code, out.str(), err.str()};
+  };
+  const std::string saved = FreshPath("saved.txt");
+  EXPECT_EQ(onChip({"--simulate", "snapshot", saved}).code, cli::kExitOk);
+
+  const Outcome changed = onChip({"--simulate", "-c", "write CHIP_CLK_CTRL_REG 0004", "-c", "write 0 1234", "diff",
+                                  saved});
+  EXPECT_EQ(changed.code, cli::kExitFailure);
+  EXPECT_EQ(changed.out, "CHIP_CLK_CTRL_REG (0x0004): 0x0008 -> 0x0004\n  ConfigureSampleRate, bits 3:2: 0x2 -> 0x1\n");
+
+  const std::string now = FreshPath("now.txt");
+  EXPECT_EQ(onChip({"--simulate", "snapshot", now}).code, cli::kExitOk);
+  const Outcome json = onChip({"--format", "json", "diff", saved, now});  // no chip needed
+  EXPECT_EQ(json.code, cli::kExitFailure);
+  EXPECT_EQ(json.out,
+            "{\"equal\": false, \"differences\": [{\"register\": \"CHIP_CLK_CTRL_REG\", \"address\": \"0x0004\", "
+            "\"before\": \"0x0008\", \"after\": \"0x0004\", \"fields\": [{\"field\": \"ConfigureSampleRate\", "
+            "\"bits\": \"3:2\", \"before\": 2, \"after\": 1}]}]}\n");
+
+  const Outcome restored = onChip({"--simulate", "-c", "run " + saved, "diff", saved});
+  EXPECT_EQ(restored.code, cli::kExitOk) << restored.err;
+  EXPECT_EQ(restored.out, "no differences\n");
+  EXPECT_EQ(real.read(0x0000), ChipModel::kPartId);
+}
+
+TEST_F(CliTest, ReadsThatBroughtNothingAreUnknownAndExitOne) {
+  const std::string path = FreshPath("spi.txt");
+  const Outcome spi = run({"--simulate", "--link", "spi", "snapshot", path});
+  EXPECT_EQ(spi.code, cli::kExitFailure);
+  EXPECT_NE(ReadFile(path).find("# not read: CHIP_ID_REG\n"), std::string::npos);
+  EXPECT_NE(spi.err.find("53 of 53 register accesses did not reach the chip"), std::string::npos) << spi.err;
+
+  const Outcome json = run({"--simulate", "--link", "spi", "--format", "json", "read", "CHIP_ANA_CTRL_REG"});
+  EXPECT_EQ(json.code, cli::kExitFailure);
+  EXPECT_EQ(json.out, "{\"register\": \"CHIP_ANA_CTRL_REG\", \"address\": \"0x0024\", \"value\": null}\n");
+  const Outcome dump = run({"--simulate", "--format", "json", "dump"});
+  EXPECT_EQ(dump.code, cli::kExitOk);
+  EXPECT_TRUE(dump.out.starts_with("[{\"register\": \"CHIP_ID_REG\", \"address\": \"0x0000\", \"value\": \"0x0000\"}, "));
+
+  for (const Args& wrong : std::vector<Args>{{"diff"}, {"diff", "a", "b", "c"}, {"--format", "xml", "dump"}}) {
+    EXPECT_EQ(run(wrong).code, cli::kExitUsage) << ::testing::PrintToString(wrong);
+  }
+  EXPECT_EQ(run({"diff", TempPath("none.txt"), TempPath("none.txt")}).code, cli::kExitFailure);
+}
+
 TEST_F(CliTest, ALogThatCannotBeSavedFailsTheRun) {
   const Outcome outcome = run({"--simulate", "--save-log", TempPath("no/such/dir/log.txt"), "write", "24", "1"});
   EXPECT_EQ(outcome.code, cli::kExitFailure);

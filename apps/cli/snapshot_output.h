@@ -1,0 +1,23 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/snapshot.h"
+
+namespace tonvisor::cli {
+
+// The local time as a snapshot's first line gives it: "2026-12-07 10:42:05".
+std::string NowText();
+
+// One register as `read` prints it in JSON: {"register": ..., "address": ..., "value": ...};
+// a value that did not arrive is null.
+std::string RegisterJson(std::uint16_t address, std::optional<std::uint16_t> value);
+
+// The differences between two snapshots, as text (one line per register, then one per field
+// that changed; "no differences" when there are none) or as JSON.
+void PrintDifferences(std::ostream& out, const std::vector<RegisterDifference>& differences, bool json);
+
+}  // namespace tonvisor::cli

@@ -1,0 +1,257 @@
+#include "tools/snapshot.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "codec/codec_fields.h"
+#include "codec/register_map.h"
+#include "link/typed_text.h"
+#include "link/user_action.h"
+#include "tools/script_file.h"
+
+namespace tonvisor {
+
+namespace {
+
+constexpr std::string_view kNotRestored = "# not restored: ";
+constexpr std::string_view kNotRead = "# not read: ";
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+ChipSnapshot UnknownChip() {
+  ChipSnapshot snapshot;
+  snapshot.registers.reserve(RegisterMap.size());
+  for (const RegisterEntry& row : RegisterMap) {
+    snapshot.registers.push_back({static_cast<std::uint16_t>(row.address), row.name, std::nullopt});
+  }
+  return snapshot;
+}
+
+RegisterReading* findIn(ChipSnapshot& snapshot, std::uint16_t address) {
+  return const_cast<RegisterReading*>(snapshot.find(address));
+}
+
+std::string trimmedLine(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+  return std::string(line);
+}
+
+// "# not restored: NAME = 0xVALUE (why)" gives the register and its value; "# not read: NAME"
+// the register alone.
+bool readNoteLine(std::string_view line, ChipSnapshot& snapshot, std::string& error) {
+  const bool restoredNote = line.starts_with(kNotRestored);
+  if (!restoredNote && !line.starts_with(kNotRead)) return true;  // any other comment
+  line.remove_prefix(restoredNote ? kNotRestored.size() : kNotRead.size());
+  const std::size_t nameEnd = line.find_first_of(" \n\r");
+  const std::string_view name = line.substr(0, nameEnd);
+  const std::optional<std::uint16_t> address = LookupRegisterAddress(name);
+  if (!address) {
+    error = "\"" + std::string(name) + "\" is not a register of the KRVL7300";
+    return false;
+  }
+  if (!restoredNote) return true;
+  const std::size_t equals = line.find("= ");
+  const std::optional<std::uint16_t> value =
+      equals == std::string_view::npos ? std::nullopt : ReadScriptHex16(line.substr(equals + 2));
+  if (!value) {
+    error = "\"" + trimmedLine(line) + "\" gives no value";
+    return false;
+  }
+  findIn(snapshot, *address)->value = value;
+  return true;
+}
+
+// The fields of one register from the codec's field table, operations that set the same bits
+// taken together.
+struct RegisterField {
+  std::string name;
+  std::uint16_t mask = 0;
+  int highBit = 0;
+  int lowBit = 0;
+};
+
+std::vector<RegisterField> fieldsOf(std::uint16_t address) {
+  std::vector<RegisterField> fields;
+  for (const CodecField* field : CodecFields()) {
+    if (field->address != address) continue;
+    const std::uint16_t mask = field->mask();
+    bool shared = false;
+    for (RegisterField& known : fields) {
+      if (known.mask != mask) continue;
+      known.name += "/" + std::string(field->name);
+      shared = true;
+    }
+    if (shared) continue;
+    int high = 15;
+    while (high > 0 && (mask & (1u << high)) == 0) --high;
+    fields.push_back({std::string(field->name), mask, high, field->bits.lowBit});
+  }
+  return fields;
+}
+
+std::optional<std::uint16_t> bitsOf(std::optional<std::uint16_t> value, std::uint16_t mask, int lowBit) {
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>((*value & mask) >> lowBit);
+}
+
+}  // namespace
+
+const RegisterReading* ChipSnapshot::find(std::uint16_t address) const {
+  for (const RegisterReading& reading : registers) {
+    if (reading.address == address) return &reading;
+  }
+  return nullptr;
+}
+
+ReadAllResult ReadAllRegisters(DeviceLink& link, const std::function<bool(std::size_t, std::size_t)>& progress) {
+  ReadAllResult result;
+  result.snapshot = UnknownChip();
+  UserAction action(link);
+  const std::size_t total = result.snapshot.registers.size();
+  for (std::size_t i = 0; i < total; ++i) {
+    RegisterReading& reading = result.snapshot.registers[i];
+    reading.value = link.Read(reading.address).value;
+    if (progress && !progress(i + 1, total)) {
+      result.cancelled = i + 1 < total;
+      break;
+    }
+  }
+  result.tally = action.tally();
+  return result;
+}
+
+std::string LinkDescription(const DeviceLink& link) {
+  const LinkSettings& settings = link.settings();
+  switch (link.selectedLink()) {
+    case LinkKind::I2c: {
+      char device[8];
+      std::snprintf(device, sizeof device, "0x%02X", static_cast<unsigned>(settings.i2cAddress & 0x7Fu));
+      return std::string("I2C at device address ") + device;
+    }
+    case LinkKind::Spi:
+      return "SPI";
+    case LinkKind::Ethernet:
+      return "Ethernet through the board at " + settings.ethernetAddress + ":" + std::to_string(settings.ethernetPort);
+    case LinkKind::None:
+      break;
+  }
+  return "no link";
+}
+
+std::string RenderSnapshot(const ChipSnapshot& snapshot, std::string_view when, std::string_view link) {
+  std::string text = "# KRVL7300 snapshot, " + std::string(when) + ", " + std::string(link) + "\n";
+  std::string notes;
+  for (const RegisterReading& reading : snapshot.registers) {
+    if (!reading.value) {
+      notes += std::string(kNotRead) + std::string(reading.name) + "\n";
+    } else if (const auto why = NotRestoredByWrite(reading.address)) {
+      notes += std::string(kNotRestored) + std::string(reading.name) + " = " + FormatPrefixedHex4(*reading.value) +
+               " (" + std::string(*why) + ")\n";
+    } else {
+      // The name form Save Script writes, so a snapshot reads like a saved log.
+      text += RenderLogEntry({WriteLog::Entry::Kind::Write, std::string(WriteLog::kWriteText), reading.address,
+                              *reading.value},
+                             WriteForm::Name);
+    }
+  }
+  return text + notes;
+}
+
+bool WriteSnapshotFile(const std::string& path, const ChipSnapshot& snapshot, std::string_view when,
+                       std::string_view link) {
+  const std::string text = RenderSnapshot(snapshot, when, link);
+  FilePtr file(std::fopen(path.c_str(), "w"));
+  if (!file) return false;
+  if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return false;
+  return std::fclose(file.release()) == 0;
+}
+
+std::optional<ChipSnapshot> ReadSnapshotFile(const std::string& path, std::string& error) {
+  FilePtr file(std::fopen(path.c_str(), "r"));
+  if (!file) {
+    error = "cannot open " + path;
+    return std::nullopt;
+  }
+  ChipSnapshot snapshot = UnknownChip();
+  ScriptLineReader reader(file.get());
+  std::string line;
+  std::size_t lineNumber = 0;
+  while (reader.next(line)) {
+    ++lineNumber;
+    const ScriptLine parsed = ParseScriptLine(line);
+    std::string problem;
+    if (parsed.kind == ScriptLine::Kind::Comment) {
+      readNoteLine(line, snapshot, problem);
+    } else if (parsed.kind == ScriptLine::Kind::MalformedWrite) {
+      problem = "\"" + trimmedLine(line) + "\" needs a register and a hexadecimal value";
+    } else if (parsed.kind == ScriptLine::Kind::Write) {
+      const std::optional<std::uint16_t> address =
+          parsed.address ? parsed.address : LookupRegisterAddress(parsed.registerName);
+      RegisterReading* reading = address ? findIn(snapshot, *address) : nullptr;
+      if (reading == nullptr) {
+        problem = "\"" + trimmedLine(line) + "\" writes no register of the KRVL7300";
+      } else {
+        reading->value = parsed.value;
+      }
+    }
+    if (!problem.empty()) {
+      error = path + ", line " + std::to_string(lineNumber) + ": " + problem;
+      return std::nullopt;
+    }
+  }
+  if (reader.failed()) {
+    error = "cannot read " + path;
+    return std::nullopt;
+  }
+  return snapshot;
+}
+
+std::vector<RegisterDifference> CompareSnapshots(const ChipSnapshot& before, const ChipSnapshot& after) {
+  std::vector<RegisterDifference> differences;
+  for (const RegisterEntry& row : RegisterMap) {
+    const auto address = static_cast<std::uint16_t>(row.address);
+    const RegisterReading* old = before.find(address);
+    const RegisterReading* now = after.find(address);
+    const std::optional<std::uint16_t> oldValue = old ? old->value : std::nullopt;
+    const std::optional<std::uint16_t> newValue = now ? now->value : std::nullopt;
+    if (oldValue == newValue) continue;
+    RegisterDifference difference{address, row.name, oldValue, newValue, {}};
+    const std::uint16_t changed = oldValue && newValue ? static_cast<std::uint16_t>(*oldValue ^ *newValue) : 0xFFFF;
+    std::uint16_t covered = 0;
+    for (const RegisterField& field : fieldsOf(address)) {
+      covered |= field.mask;
+      if ((changed & field.mask) == 0) continue;
+      difference.fields.push_back({field.name, field.highBit, field.lowBit, bitsOf(oldValue, field.mask, field.lowBit),
+                                   bitsOf(newValue, field.mask, field.lowBit)});
+    }
+    const auto rest = static_cast<std::uint16_t>(~covered);
+    if ((changed & rest) != 0) {
+      difference.fields.push_back({covered == 0 ? "value" : "other bits", 15, 0, bitsOf(oldValue, rest, 0),
+                                   bitsOf(newValue, rest, 0)});
+    }
+    differences.push_back(std::move(difference));
+  }
+  return differences;
+}
+
+AccessTally WriteDifferences(DeviceLink& link, const std::vector<RegisterDifference>& differences,
+                             std::string_view snapshotName) {
+  UserAction action(link);
+  WriteLog& log = link.writeLog();
+  log.appendComment("   \n");
+  std::string name(snapshotName);
+  for (char& c : name) {
+    if (c == '\n' || c == '\r') c = ' ';  // the comment stays one line
+  }
+  log.appendComment("# Write the differences from snapshot " + name + "\n");
+  for (const RegisterDifference& difference : differences) {
+    if (!difference.after || NotRestoredByWrite(difference.address)) continue;
+    link.Write(difference.address, *difference.after);
+  }
+  return action.tally();
+}
+
+}  // namespace tonvisor
