@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "codec/codec_fields.h"
+#include "codec/field_choices.h"
 #include "panel/panel_context.h"
 #include "panel/value_slider.h"
 #include "panel/value_text.h"
@@ -21,12 +22,6 @@ class QLayout;
 class QPushButton;
 
 namespace tonvisor {
-
-// A drop-down item and the code choosing it passes on.
-struct Choice {
-  const char* text;
-  int code;
-};
 
 // A drop-down list whose choice goes to a field operation with the item's code.
 struct ChoiceRow {

@@ -9,22 +9,14 @@ namespace tonvisor {
 
 namespace {
 
-constexpr Choice kSclkFreq[] = {{"64Fs", 0}, {"32Fs", 1}};
-constexpr Choice kSclkInv[] = {{"On rising edge", 0}, {"On falling edge", 1}};
-constexpr Choice kDLen[] = {{"32 bits", 0}, {"24 bits", 1}, {"20 bits", 2}, {"16 bits", 3}};
-// The mode field's code 3 is not offered.
-constexpr Choice kMode[] = {{"I2S or Left Justified", 0}, {"Right Justified", 1}, {"DSP Mode A/B", 2}};
-constexpr Choice kLrAlign[] = {{"Delay By 1 Bit Clk", 0}, {"No delay", 1}};
-constexpr Choice kLrPol[] = {{"Left Channel", 0}, {"Right Channel", 1}};
-
 // Every list starts at its first item.
 constexpr ChoiceRow kLists[] = {
-    {"I2S0_SCLK Freq", kSclkFreq, &field::ConfigureI2s0SclkFreq, " Set I2S0 SCLK Freq Failed "},
-    {"SCLK_INV To Data", kSclkInv, &field::ConfigureI2s0SclkInv, " Set I2S0 SCLK INV Failed "},
-    {"I2S0_DLen", kDLen, &field::ConfigureI2s0DLen, " Set I2S0 DLen Failed "},
-    {"I2S0_MODE", kMode, &field::ConfigureI2s0Mode, " Set I2S0 Mode Failed "},
-    {"I2S0_LRAlign To Data", kLrAlign, &field::ConfigureI2s0LrAlign, " Set I2S0 LRALIGN Failed "},
-    {"I2S0_LRPol To Data", kLrPol, &field::ConfigureI2s0LrPol, " Set I2S0 LRPol Failed "},
+    {"I2S0_SCLK Freq", choices::kSclkFreq, &field::ConfigureI2s0SclkFreq, " Set I2S0 SCLK Freq Failed "},
+    {"SCLK_INV To Data", choices::kSclkInv, &field::ConfigureI2s0SclkInv, " Set I2S0 SCLK INV Failed "},
+    {"I2S0_DLen", choices::kDLen, &field::ConfigureI2s0DLen, " Set I2S0 DLen Failed "},
+    {"I2S0_MODE", choices::kI2sMode, &field::ConfigureI2s0Mode, " Set I2S0 Mode Failed "},
+    {"I2S0_LRAlign To Data", choices::kLrAlign, &field::ConfigureI2s0LrAlign, " Set I2S0 LRALIGN Failed "},
+    {"I2S0_LRPol To Data", choices::kLrPol, &field::ConfigureI2s0LrPol, " Set I2S0 LRPol Failed "},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "codec/field_choices.h"
 #include "link/connect.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
@@ -29,24 +30,13 @@ constexpr const char* kSpi = "SPI";
 constexpr const char* kEthernet = "Ethernet";
 constexpr const char* kConnectionTypes[] = {kI2c, kSpi, kEthernet};
 
-struct ClockSource {
-  const char* text;
-  int code;  // CHIP_CLK_CTRL_REG SYS_MCLK field
-};
-constexpr ClockSource kClockSources[] = {{"256xFs", 0}, {"384xFs", 1}, {"512xFs", 2}, {"PLL", 3}};
+// The lists' items and codes are the clock fields' named values.
 constexpr int kPllSource = 3;
-
-struct SampleRate {
-  const char* text;
-  int code;  // CHIP_CLK_CTRL_REG rate field
-  double hz;
-};
-constexpr SampleRate kSampleRates[] = {
-    {"32 kHz", 0, 32000.0}, {"44.1 kHz", 1, 44100.0}, {"48 kHz", 2, 48000.0}, {"96 kHz", 3, 96000.0}};
+// The sample rate of each code of the rate field, in Hz.
+constexpr double kSampleRateHz[] = {32000.0, 44100.0, 48000.0, 96000.0};
 constexpr int kRate44k1 = 1;
-
-constexpr const char* kSlave = "Slave";
-constexpr const char* kMaster = "Master";
+constexpr int kSlaveRole = 0;
+constexpr int kMasterRole = 1;
 
 // Bus-B pins that tell the board which side drives the I2S clocks.
 constexpr int kI2sRolePin0 = 0;
@@ -68,10 +58,6 @@ const Row& chosen(const Row (&rows)[N], const QComboBox* list) {
 template <typename Row, std::size_t N>
 void fill(QComboBox* list, const Row (&rows)[N]) {
   for (const Row& row : rows) list->addItem(QString::fromLatin1(row.text));
-}
-
-void fill(QComboBox* list, std::initializer_list<const char*> items) {
-  for (const char* item : items) list->addItem(QString::fromLatin1(item));
 }
 
 QLabel* stepLabel(const QString& text) {
@@ -181,14 +167,14 @@ QGroupBox* InitializationPage::createInterfaceGroup() {
 
 QGroupBox* InitializationPage::createClocksGroup() {
   m_sysMclk = new QComboBox;
-  fill(m_sysMclk, kClockSources);
+  fill(m_sysMclk, choices::kSysMclk);
   m_sampleRate = new QComboBox;
-  fill(m_sampleRate, kSampleRates);
+  fill(m_sampleRate, choices::kSampleRate);
   m_sampleRate->setCurrentText(QStringLiteral("48 kHz"));
   m_extMclk = new QLineEdit(QStringLiteral("12.288"));
   m_i2sClockRole = new QComboBox;
-  fill(m_i2sClockRole, {kSlave, kMaster});
-  m_i2sClockRole->setCurrentText(QString::fromLatin1(kMaster));
+  fill(m_i2sClockRole, choices::kI2sClockRole);
+  m_i2sClockRole->setCurrentIndex(kMasterRole);
 
   auto* form = new QFormLayout;
   form->addRow(tr("SYS_MCLK"), m_sysMclk);
@@ -251,9 +237,10 @@ void InitializationPage::initializeChip() {
 }
 
 void InitializationPage::configureClocks() {
-  const ClockSource& source = chosen(kClockSources, m_sysMclk);
-  const SampleRate& rate = chosen(kSampleRates, m_sampleRate);
-  const bool slave = EqualsIgnoringCase(m_i2sClockRole->currentText().toStdString(), kSlave);
+  const Choice& source = chosen(choices::kSysMclk, m_sysMclk);
+  const Choice& rate = chosen(choices::kSampleRate, m_sampleRate);
+  // "Slave" gives 0; anything else (the item "Master") 1.
+  const bool slave = chosen(choices::kI2sClockRole, m_i2sClockRole).code == kSlaveRole;
 
   // The PLL divisor is worked out before anything is written: a clock that is no number
   // must not leave the DAC muted halfway through.
@@ -281,7 +268,7 @@ void InitializationPage::configureClocks() {
   {
     BusyCursor busy;
     UserAction action(m_context.link);
-    programClocks(source.code, rate.code, rate.hz, slave, pll);
+    programClocks(source.code, rate.code, kSampleRateHz[rate.code], slave, pll);
     failures = action.failureSummary();
   }
   if (!failures.empty()) tell(tr("Config Clock: %1").arg(QString::fromStdString(failures)));
