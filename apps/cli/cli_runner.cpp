@@ -183,7 +183,7 @@ class Session {
   bool snapshot(const Command& command) {
     const ReadAllResult all = ReadAllRegisters(m_link);
     // Saved also when some reads failed: the file says which registers are unknown.
-    if (!WriteSnapshotFile(command.path, all.snapshot, NowText(), LinkDescription(m_link))) {
+    if (!WriteSnapshotFile(command.path, all.snapshot, LocalTimeText(), LinkDescription(m_link))) {
       m_err << kProgram << '"' << command.text << "\": cannot write " << command.path << '\n';
       return false;
     }

@@ -1,6 +1,5 @@
 #include "snapshot_output.h"
 
-#include <ctime>
 #include <ostream>
 
 #include "codec/register_map.h"
@@ -48,15 +47,6 @@ std::string fieldValueText(std::optional<std::uint16_t> value) {
 }
 
 }  // namespace
-
-std::string NowText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 std::string RegisterJson(std::uint16_t address, std::optional<std::uint16_t> value) {
   const std::optional<std::string_view> name = FindRegisterName(address);

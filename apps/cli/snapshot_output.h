@@ -9,9 +9,6 @@
 
 namespace tonvisor::cli {
 
-// The local time as a snapshot's first line gives it: "2026-12-07 10:42:05".
-std::string NowText();
-
 // One register as `read` prints it in JSON: {"register": ..., "address": ..., "value": ...};
 // a value that did not arrive is null.
 std::string RegisterJson(std::uint16_t address, std::optional<std::uint16_t> value);

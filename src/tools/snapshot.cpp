@@ -1,6 +1,7 @@
 #include "tools/snapshot.h"
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 #include "codec/codec_fields.h"
@@ -20,15 +21,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-ChipSnapshot UnknownChip() {
-  ChipSnapshot snapshot;
-  snapshot.registers.reserve(RegisterMap.size());
-  for (const RegisterEntry& row : RegisterMap) {
-    snapshot.registers.push_back({static_cast<std::uint16_t>(row.address), row.name, std::nullopt});
-  }
-  return snapshot;
-}
 
 RegisterReading* findIn(ChipSnapshot& snapshot, std::uint16_t address) {
   return const_cast<RegisterReading*>(snapshot.find(address));
@@ -64,16 +56,14 @@ bool readNoteLine(std::string_view line, ChipSnapshot& snapshot, std::string& er
   return true;
 }
 
-// The fields of one register from the codec's field table, operations that set the same bits
-// taken together.
-struct RegisterField {
-  std::string name;
-  std::uint16_t mask = 0;
-  int highBit = 0;
-  int lowBit = 0;
-};
+std::optional<std::uint16_t> bitsOf(std::optional<std::uint16_t> value, std::uint16_t mask, int lowBit) {
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>((*value & mask) >> lowBit);
+}
 
-std::vector<RegisterField> fieldsOf(std::uint16_t address) {
+}  // namespace
+
+std::vector<RegisterField> RegisterFields(std::uint16_t address) {
   std::vector<RegisterField> fields;
   for (const CodecField* field : CodecFields()) {
     if (field->address != address) continue;
@@ -87,17 +77,28 @@ std::vector<RegisterField> fieldsOf(std::uint16_t address) {
     if (shared) continue;
     int high = 15;
     while (high > 0 && (mask & (1u << high)) == 0) --high;
-    fields.push_back({std::string(field->name), mask, high, field->bits.lowBit});
+    fields.push_back({std::string(field->name), field, mask, high, field->bits.lowBit});
   }
   return fields;
 }
 
-std::optional<std::uint16_t> bitsOf(std::optional<std::uint16_t> value, std::uint16_t mask, int lowBit) {
-  if (!value) return std::nullopt;
-  return static_cast<std::uint16_t>((*value & mask) >> lowBit);
+ChipSnapshot UnknownChip() {
+  ChipSnapshot snapshot;
+  snapshot.registers.reserve(RegisterMap.size());
+  for (const RegisterEntry& row : RegisterMap) {
+    snapshot.registers.push_back({static_cast<std::uint16_t>(row.address), row.name, std::nullopt});
+  }
+  return snapshot;
 }
 
-}  // namespace
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
 
 const RegisterReading* ChipSnapshot::find(std::uint16_t address) const {
   for (const RegisterReading& reading : registers) {
@@ -221,7 +222,7 @@ std::vector<RegisterDifference> CompareSnapshots(const ChipSnapshot& before, con
     RegisterDifference difference{address, row.name, oldValue, newValue, {}};
     const std::uint16_t changed = oldValue && newValue ? static_cast<std::uint16_t>(*oldValue ^ *newValue) : 0xFFFF;
     std::uint16_t covered = 0;
-    for (const RegisterField& field : fieldsOf(address)) {
+    for (const RegisterField& field : RegisterFields(address)) {
       covered |= field.mask;
       if ((changed & field.mask) == 0) continue;
       difference.fields.push_back({field.name, field.highBit, field.lowBit, bitsOf(oldValue, field.mask, field.lowBit),

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/codec_fields.h"
 #include "link/access.h"
 #include "link/device_link.h"
 
@@ -27,6 +28,12 @@ struct ChipSnapshot {
 
   const RegisterReading* find(std::uint16_t address) const;
 };
+
+// Every named register with nothing known about it yet.
+ChipSnapshot UnknownChip();
+
+// The local time as a snapshot's first line gives it: "2026-12-07 10:42:05".
+std::string LocalTimeText();
 
 struct ReadAllResult {
   ChipSnapshot snapshot;
@@ -57,6 +64,21 @@ bool WriteSnapshotFile(const std::string& path, const ChipSnapshot& snapshot, st
 // named register is unknown. Nothing, with the reason in error, when the file cannot be read or
 // names a register the map does not know.
 std::optional<ChipSnapshot> ReadSnapshotFile(const std::string& path, std::string& error);
+
+// A field of a register as the codec's field table has it; operations that set the same bits
+// are one field ("WriteGeq0Volume/WriteToneBass").
+struct RegisterField {
+  std::string name;
+  const CodecField* field = nullptr;  // the first operation that sets these bits
+  std::uint16_t mask = 0;
+  int highBit = 0;
+  int lowBit = 0;
+
+  std::uint16_t valueIn(std::uint16_t registerValue) const {
+    return static_cast<std::uint16_t>((registerValue & mask) >> lowBit);
+  }
+};
+std::vector<RegisterField> RegisterFields(std::uint16_t address);
 
 // One field of a register whose value differs, from the codec's field table; bits no field
 // covers are reported together as "other bits".

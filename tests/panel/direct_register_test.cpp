@@ -182,7 +182,7 @@ TEST_F(SimulatedTools, WriteThenReadBackThroughTheChipWithTheBoxesKeptWhileAnoth
 }
 
 TEST_F(RecordedTools, TheMonitorListsTheLogWhileShownInEitherFormAndStartsOverAtConnect) {
-  EXPECT_EQ(TabTexts(tools()->sheet()), (QStringList{"Direct Register RW", "Register Write Monitor"}));
+  EXPECT_EQ(TabTexts(tools()->sheet()), (QStringList{"Direct Register RW", "Register Write Monitor", "Register Map"}));
   EXPECT_EQ(tools()->sheet()->currentIndex(), 0);
   RegisterWriteMonitorPage* monitor = showMonitor();
   QListWidget* lines = monitorList();

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "tools/pages/direct_register_rw_page.h"
+#include "tools/pages/register_map_page.h"
 #include "tools/pages/register_write_monitor_page.h"
 
 namespace tonvisor {
@@ -12,11 +13,13 @@ DirectRegisterPage::DirectRegisterPage(DeviceLink& link, FileChooser& files, QWi
   setObjectName(QStringLiteral("DirectRegisterPage"));
   m_readWritePage = new DirectRegisterRwPage(link, this);
   m_monitorPage = new RegisterWriteMonitorPage(link, files, this);
+  m_mapPage = new RegisterMapPage(link, files, this);
 
   m_sheet = new QTabWidget;
   m_sheet->setAccessibleName(tr("Direct Register Tools"));
   m_sheet->addTab(m_readWritePage, tr("Direct Register RW"));
   m_sheet->addTab(m_monitorPage, tr("Register Write Monitor"));
+  m_sheet->addTab(m_mapPage, tr("Register Map"));
   m_sheet->setCurrentIndex(0);
 
   auto* layout = new QVBoxLayout(this);

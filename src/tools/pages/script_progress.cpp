@@ -40,10 +40,11 @@ bool ScriptProgress::lineDone(std::size_t linesDone) {
     // buffer is read in parts); the bar then stays full.
     m_dialog->setMaximum(clampToInt(std::max(m_totalLines, linesDone)));
     m_dialog->setValue(clampToInt(linesDone));
-    m_dialog->setLabelText(QObject::tr("%1\n%2 of %3 lines done")
+    m_dialog->setLabelText(QObject::tr("%1\n%2 of %3 %4 done")
                                .arg(m_title)
                                .arg(linesDone)
-                               .arg(std::max(m_totalLines, linesDone)));
+                               .arg(std::max(m_totalLines, linesDone))
+                               .arg(m_unit));
   }
   keepAlive();
   if (m_dialog && m_dialog->wasCanceled()) m_cancelled = true;

@@ -30,6 +30,9 @@ class ScriptProgress {
   ScriptProgress(const ScriptProgress&) = delete;
   ScriptProgress& operator=(const ScriptProgress&) = delete;
 
+  // What is counted, "lines" unless told otherwise ("registers" for a Read All).
+  void setUnit(const QString& unit) { m_unit = unit; }
+
   // Called after each line; false asks the run to stop.
   bool lineDone(std::size_t linesDone);
   // Closes the dialog: the run's closing messages must not sit in front of a progress window
@@ -46,6 +49,7 @@ class ScriptProgress {
   QWidget* m_parent;
   QString m_title;
   std::size_t m_totalLines;
+  QString m_unit = QStringLiteral("lines");
   std::chrono::milliseconds m_showAfter;
   QElapsedTimer m_started;
   QElapsedTimer m_sinceEvents;

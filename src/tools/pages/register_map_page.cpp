@@ -1,0 +1,367 @@
+#include "tools/pages/register_map_page.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "codec/field_choices.h"
+#include "codec/register_map.h"
+#include "link/typed_text.h"
+#include "link/user_action.h"
+#include "tools/pages/busy_cursor.h"
+#include "tools/pages/file_chooser.h"
+#include "tools/pages/script_progress.h"
+#include "tools/pages/widget_owner.h"
+
+namespace tonvisor {
+
+namespace {
+
+constexpr const char* kSeparator = "   \n";
+constexpr const char* kWriteComment = "# Write Register \n";
+const QString kUnknown = QStringLiteral("unknown");
+
+// Registers changed since the last Read All, and those that differ from a compared snapshot.
+const QColor kChangedColour(255, 243, 176);
+const QColor kDifferentColour(255, 205, 196);
+
+QString hexText(std::optional<std::uint16_t> value) {
+  return value ? QString::fromStdString(FormatPrefixedHex4(*value)) : kUnknown;
+}
+
+QString bitsText(const RegisterField& field) {
+  return field.highBit == field.lowBit ? QString::number(field.lowBit)
+                                       : QStringLiteral("%1:%2").arg(field.highBit).arg(field.lowBit);
+}
+
+QTableWidgetItem* fixedItem(const QString& text) {
+  auto* item = new QTableWidgetItem(text);
+  item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+  return item;
+}
+
+}  // namespace
+
+RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent)
+    : QWidget(parent), m_link(link), m_files(files) {
+  setObjectName(QStringLiteral("RegisterMapPage"));
+  m_readAll = UnknownChip();
+  m_current = m_readAll;
+
+  m_readAllButton = new QPushButton(tr("Read All"));
+  m_saveButton = new QPushButton(tr("Save Snapshot"));
+  m_compareButton = new QPushButton(tr("Compare with Snapshot"));
+  m_writeDifferencesButton = new QPushButton(tr("Write Differences"));
+  m_writeDifferencesButton->setEnabled(false);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* button : {m_readAllButton, m_saveButton, m_compareButton, m_writeDifferencesButton}) {
+    button->setAccessibleName(button->text());
+    button->setAutoDefault(false);
+    buttons->addWidget(button);
+  }
+  buttons->addStretch();
+
+  m_registers = new QTableWidget(static_cast<int>(m_current.registers.size()), 4);
+  m_registers->setAccessibleName(tr("Registers"));
+  m_registers->setHorizontalHeaderLabels({tr("Register"), tr("Address"), tr("Value"), tr("Snapshot")});
+  m_registers->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_registers->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_registers->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  m_registers->verticalHeader()->hide();
+  m_registers->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+  m_registers->setColumnHidden(kSnapshotColumn, true);
+  m_fieldsCaption = new QLabel;
+  m_fields = new QTableWidget(0, 5);
+  m_fields->setAccessibleName(tr("Fields"));
+  m_fields->setHorizontalHeaderLabels({tr("Field"), tr("Bits"), tr("Value"), tr("Meaning"), tr("Snapshot")});
+  m_fields->verticalHeader()->hide();
+  m_fields->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  m_fields->horizontalHeader()->setSectionResizeMode(kFieldColumn, QHeaderView::Stretch);
+  m_fields->setColumnHidden(kFieldSnapshotColumn, true);
+
+  auto* below = new QWidget;
+  auto* belowLayout = new QVBoxLayout(below);
+  belowLayout->setContentsMargins(0, 0, 0, 0);
+  belowLayout->addWidget(m_fieldsCaption);
+  belowLayout->addWidget(m_fields);
+  auto* splitter = new QSplitter(Qt::Vertical);
+  splitter->addWidget(m_registers);
+  splitter->addWidget(below);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(splitter, 1);
+
+  m_filling = true;
+  for (int row = 0; row < m_registers->rowCount(); ++row) {
+    const RegisterReading& reading = m_current.registers[static_cast<std::size_t>(row)];
+    m_registers->setItem(row, kNameColumn, fixedItem(QString::fromLatin1(reading.name.data(),
+                                                                        static_cast<qsizetype>(reading.name.size()))));
+    m_registers->setItem(row, kAddressColumn, fixedItem(QString::fromStdString(FormatPrefixedHex4(reading.address))));
+    m_registers->setItem(row, kValueColumn, new QTableWidgetItem);
+    m_registers->setItem(row, kSnapshotColumn, fixedItem(QString()));
+  }
+  m_filling = false;
+  showValues();
+  m_registers->resizeColumnsToContents();
+
+  connect(m_readAllButton, &QPushButton::clicked, this, &RegisterMapPage::readAll);
+  connect(m_saveButton, &QPushButton::clicked, this, &RegisterMapPage::saveSnapshot);
+  connect(m_compareButton, &QPushButton::clicked, this, &RegisterMapPage::compareWithSnapshot);
+  connect(m_writeDifferencesButton, &QPushButton::clicked, this, &RegisterMapPage::writeDifferences);
+  connect(m_registers, &QTableWidget::itemSelectionChanged, this, &RegisterMapPage::registerSelected);
+  connect(m_registers, &QTableWidget::itemChanged, this, &RegisterMapPage::registerEdited);
+  connect(m_fields, &QTableWidget::itemChanged, this, &RegisterMapPage::fieldEdited);
+  m_registers->selectRow(0);
+}
+
+void RegisterMapPage::tell(const QString& text) {
+  m_link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+}
+
+bool RegisterMapPage::readEveryRegister(const QString& title) {
+  // SPI cannot read: rather than refuse every register in turn, say so once.
+  if (m_link.selectedLink() == LinkKind::Spi) {
+    tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
+             .arg(title));
+    return false;
+  }
+  std::string failures;
+  ReadAllResult result;
+  {
+    BusyCursor busy;
+    ScriptProgress progress(this, title, RegisterMap.size());
+    progress.setUnit(tr("registers"));
+    result = ReadAllRegisters(m_link, [&progress](std::size_t done, std::size_t) { return progress.lineDone(done); });
+    progress.close();
+    failures = DescribeTally(result.tally, m_link.settings());
+  }
+  if (result.cancelled) return false;
+  m_readAll = result.snapshot;
+  m_current = result.snapshot;
+  m_readAllDone = true;
+  if (!failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(failures)));
+  return true;
+}
+
+void RegisterMapPage::readAll() {
+  if (!readEveryRegister(tr("Read All"))) return;
+  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  showValues();
+}
+
+std::optional<std::uint16_t> RegisterMapPage::shownValue(std::uint16_t address) const {
+  const RegisterReading* reading = m_current.find(address);
+  return reading ? reading->value : std::nullopt;
+}
+
+const RegisterDifference* RegisterMapPage::differenceOf(std::uint16_t address) const {
+  for (const RegisterDifference& difference : m_differences) {
+    if (difference.address == address) return &difference;
+  }
+  return nullptr;
+}
+
+void RegisterMapPage::showRow(int row) {
+  const RegisterReading& reading = m_current.registers[static_cast<std::size_t>(row)];
+  const RegisterReading& before = m_readAll.registers[static_cast<std::size_t>(row)];
+  QTableWidgetItem* value = m_registers->item(row, kValueColumn);
+  value->setText(hexText(reading.value));
+  QFont font = value->font();
+  font.setItalic(!reading.value);
+  value->setFont(font);
+  const bool changed = m_readAllDone && reading.value != before.value;
+  const RegisterDifference* difference = differenceOf(reading.address);
+  value->setToolTip(changed ? tr("Changed since the last Read All (was %1)").arg(hexText(before.value)) : QString());
+  const QBrush background = difference ? QBrush(kDifferentColour) : changed ? QBrush(kChangedColour) : QBrush();
+  for (int column = 0; column < m_registers->columnCount(); ++column) {
+    m_registers->item(row, column)->setBackground(background);
+  }
+  const RegisterReading* saved = m_compared ? m_compared->find(reading.address) : nullptr;
+  m_registers->item(row, kSnapshotColumn)->setText(saved ? hexText(saved->value) : QString());
+}
+
+void RegisterMapPage::showValues() {
+  m_filling = true;
+  for (int row = 0; row < m_registers->rowCount(); ++row) showRow(row);
+  m_registers->setColumnHidden(kSnapshotColumn, !m_compared);
+  m_registers->setHorizontalHeaderItem(
+      kSnapshotColumn, new QTableWidgetItem(m_compared ? tr("Snapshot %1").arg(m_comparedName) : tr("Snapshot")));
+  m_writeDifferencesButton->setEnabled(!m_differences.empty());
+  m_filling = false;
+  showFields();
+}
+
+std::uint16_t RegisterMapPage::selectedAddress() const {
+  const int row = m_registers->currentRow();
+  if (row < 0) return m_current.registers.front().address;
+  return m_current.registers[static_cast<std::size_t>(row)].address;
+}
+
+void RegisterMapPage::registerSelected() { showFields(); }
+
+void RegisterMapPage::showFields() {
+  const std::uint16_t address = selectedAddress();
+  const std::optional<std::string_view> name = FindRegisterName(address);
+  m_filling = true;
+  m_fields->clearContents();
+  const std::vector<RegisterField> fields = RegisterFields(address);
+  m_fields->setRowCount(static_cast<int>(fields.size()));
+  m_fieldsCaption->setText(tr("Fields of %1").arg(QString::fromStdString(std::string(name.value_or("")))));
+  const std::optional<std::uint16_t> value = shownValue(address);
+  const RegisterReading* saved = m_compared ? m_compared->find(address) : nullptr;
+  const RegisterDifference* difference = differenceOf(address);
+  for (int row = 0; row < static_cast<int>(fields.size()); ++row) {
+    const RegisterField& field = fields[static_cast<std::size_t>(row)];
+    // -1 while the register's value is unknown.
+    const int code = value ? static_cast<int>(field.valueIn(*value)) : -1;
+    m_fields->setItem(row, kFieldColumn, fixedItem(QString::fromStdString(field.name)));
+    m_fields->setItem(row, kBitsColumn, fixedItem(bitsText(field)));
+    auto* valueItem = new QTableWidgetItem(code >= 0 ? QString::number(code) : kUnknown);
+    valueItem->setData(Qt::UserRole, row);
+    m_fields->setItem(row, kFieldValueColumn, valueItem);
+    m_fields->setItem(row, kMeaningColumn, fixedItem(QString()));
+    const std::span<const Choice> named = ChoicesOf(*field.field);
+    if (!named.empty()) {
+      // A field with named values is chosen from them; a code without a name shows as blank.
+      auto* list = new QComboBox;
+      list->setAccessibleName(tr("%1 choice").arg(QString::fromStdString(field.name)));
+      for (const Choice& choice : named) list->addItem(QString::fromLatin1(choice.text), choice.code);
+      list->setCurrentIndex(code >= 0 ? list->findData(code) : -1);
+      m_fields->setCellWidget(row, kMeaningColumn, list);
+      connect(list, &QComboBox::activated, this,
+              [this, field, list](int index) { chooseFieldValue(field, list->itemData(index).toInt()); });
+    }
+    const std::optional<std::uint16_t> savedCode =
+        saved && saved->value ? std::optional(field.valueIn(*saved->value)) : std::nullopt;
+    m_fields->setItem(row, kFieldSnapshotColumn, fixedItem(saved ? (savedCode ? QString::number(*savedCode) : kUnknown)
+                                                                 : QString()));
+    bool differs = false;
+    for (const FieldDifference& changed : difference ? difference->fields : std::vector<FieldDifference>{}) {
+      differs |= changed.lowBit == field.lowBit && changed.highBit == field.highBit;
+    }
+    for (int column = 0; column < m_fields->columnCount(); ++column) {
+      if (QTableWidgetItem* item = m_fields->item(row, column)) {
+        item->setBackground(differs ? QBrush(kDifferentColour) : QBrush());
+      }
+    }
+  }
+  m_fields->setColumnHidden(kFieldSnapshotColumn, !m_compared);
+  m_fields->resizeColumnsToContents();
+  m_filling = false;
+}
+
+void RegisterMapPage::writeAndReadBack(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
+  std::string failures;
+  {
+    BusyCursor busy;
+    UserAction action(m_link);
+    WriteLog& log = m_link.writeLog();
+    log.appendComment(kSeparator);
+    log.appendComment(kWriteComment);
+    if (keepMask == 0) {
+      m_link.Write(address, value);
+    } else {
+      m_link.Modify(address, keepMask, value);
+    }
+    // The view shows what the chip holds, never what was meant to go there.
+    if (RegisterReading* reading = const_cast<RegisterReading*>(m_current.find(address))) {
+      reading->value = m_link.Read(address).value;
+    }
+    failures = action.failureSummary();
+  }
+  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  showValues();
+  if (!failures.empty()) tell(tr("Write Register: %1").arg(QString::fromStdString(failures)));
+}
+
+void RegisterMapPage::registerEdited(QTableWidgetItem* item) {
+  if (m_filling || item->column() != kValueColumn) return;
+  const auto& reading = m_current.registers[static_cast<std::size_t>(item->row())];
+  const std::optional<std::uint16_t> value = ReadStrictHex16(item->text().trimmed().toStdString());
+  if (!value) {
+    tell(tr("The value of %1 must be a hexadecimal number from 0 to FFFF, such as 0x0123.")
+             .arg(QString::fromLatin1(reading.name.data(), static_cast<qsizetype>(reading.name.size()))));
+    showValues();
+    return;
+  }
+  writeAndReadBack(reading.address, 0x0000, *value);
+}
+
+void RegisterMapPage::fieldEdited(QTableWidgetItem* item) {
+  if (m_filling || item->column() != kFieldValueColumn) return;
+  const std::vector<RegisterField> fields = RegisterFields(selectedAddress());
+  const auto row = static_cast<std::size_t>(item->row());
+  if (row >= fields.size()) return;
+  const RegisterField& field = fields[row];
+  const int largest = static_cast<int>(field.mask >> field.lowBit);
+  const NumberReading<int> code = ReadDecimalInt(item->text().trimmed().toStdString());
+  if (!code.value || *code.value < 0 || *code.value > largest) {
+    tell(tr("The value of %1 must be a whole number from 0 to %2.")
+             .arg(QString::fromStdString(field.name))
+             .arg(largest));
+    showFields();
+    return;
+  }
+  chooseFieldValue(field, *code.value);
+}
+
+void RegisterMapPage::chooseFieldValue(const RegisterField& field, int code) {
+  const auto value = static_cast<std::uint16_t>((static_cast<unsigned>(code) << field.lowBit) & field.mask);
+  // A field that is the whole register is written; any other is read, merged and written.
+  const auto keepMask = static_cast<std::uint16_t>(~field.mask);
+  writeAndReadBack(field.field->address, keepMask, value);
+}
+
+void RegisterMapPage::saveSnapshot() {
+  if (!m_readAllDone) {
+    tell(tr("Press Read All first: a snapshot saves what Read All found."));
+    return;
+  }
+  const std::optional<QString> path = m_files.chooseSaveFile(this);
+  if (!path) return;
+  if (!WriteSnapshotFile(LocalPath(*path), m_readAll, LocalTimeText(), LinkDescription(m_link))) {
+    tell(tr("The snapshot could not be written to %1.").arg(*path));
+  }
+}
+
+void RegisterMapPage::compareWithSnapshot() {
+  const std::optional<QString> path = m_files.chooseOpenFile(this);
+  if (!path) return;
+  std::string error;
+  std::optional<ChipSnapshot> saved = ReadSnapshotFile(LocalPath(*path), error);
+  if (!saved) {
+    tell(tr("The snapshot could not be read: %1").arg(QString::fromStdString(error)));
+    return;
+  }
+  m_compared = std::move(saved);
+  m_comparedName = QFileInfo(*path).fileName();
+  // Against the chip as it is now.
+  readEveryRegister(tr("Compare with Snapshot"));
+  m_differences = CompareSnapshots(m_current, *m_compared);
+  showValues();
+}
+
+void RegisterMapPage::writeDifferences() {
+  if (m_differences.empty()) return;
+  std::string failures;
+  {
+    BusyCursor busy;
+    UserAction action(m_link);
+    WriteDifferences(m_link, m_differences, m_comparedName.toStdString());
+    failures = action.failureSummary();
+  }
+  if (!failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(failures)));
+  readEveryRegister(tr("Write Differences"));
+  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  showValues();
+}
+
+}  // namespace tonvisor
