@@ -209,12 +209,35 @@ void RegisterMapPage::registerSelected() { showFields(); }
 
 void RegisterMapPage::showFields() {
   const std::uint16_t address = selectedAddress();
-  const std::optional<std::string_view> name = FindRegisterName(address);
-  m_filling = true;
-  m_fields->clearContents();
   const std::vector<RegisterField> fields = RegisterFields(address);
-  m_fields->setRowCount(static_cast<int>(fields.size()));
-  m_fieldsCaption->setText(tr("Fields of %1").arg(QString::fromStdString(std::string(name.value_or("")))));
+  m_filling = true;
+  // The rows are made again only for another register: a list whose choice is being written
+  // must not be destroyed under its own signal.
+  if (!m_fieldsAddress || *m_fieldsAddress != address) {
+    m_fieldsAddress = address;
+    m_fields->clearContents();
+    m_fields->setRowCount(static_cast<int>(fields.size()));
+    const std::optional<std::string_view> name = FindRegisterName(address);
+    m_fieldsCaption->setText(tr("Fields of %1").arg(QString::fromStdString(std::string(name.value_or("")))));
+    for (int row = 0; row < static_cast<int>(fields.size()); ++row) {
+      const RegisterField& field = fields[static_cast<std::size_t>(row)];
+      m_fields->setItem(row, kFieldColumn, fixedItem(QString::fromStdString(field.name)));
+      m_fields->setItem(row, kBitsColumn, fixedItem(bitsText(field)));
+      m_fields->setItem(row, kFieldValueColumn, new QTableWidgetItem);
+      m_fields->setItem(row, kMeaningColumn, fixedItem(QString()));
+      m_fields->setItem(row, kFieldSnapshotColumn, fixedItem(QString()));
+      const std::span<const Choice> named = ChoicesOf(*field.field);
+      if (named.empty()) continue;
+      // A field with named values is chosen from them; a code without a name shows blank.
+      auto* list = new QComboBox;
+      list->setAccessibleName(tr("%1 choice").arg(QString::fromStdString(field.name)));
+      for (const Choice& choice : named) list->addItem(QString::fromLatin1(choice.text), choice.code);
+      m_fields->setCellWidget(row, kMeaningColumn, list);
+      connect(list, &QComboBox::activated, this,
+              [this, field, list](int index) { chooseFieldValue(field, list->itemData(index).toInt()); });
+    }
+  }
+
   const std::optional<std::uint16_t> value = shownValue(address);
   const RegisterReading* saved = m_compared ? m_compared->find(address) : nullptr;
   const RegisterDifference* difference = differenceOf(address);
@@ -222,27 +245,13 @@ void RegisterMapPage::showFields() {
     const RegisterField& field = fields[static_cast<std::size_t>(row)];
     // -1 while the register's value is unknown.
     const int code = value ? static_cast<int>(field.valueIn(*value)) : -1;
-    m_fields->setItem(row, kFieldColumn, fixedItem(QString::fromStdString(field.name)));
-    m_fields->setItem(row, kBitsColumn, fixedItem(bitsText(field)));
-    auto* valueItem = new QTableWidgetItem(code >= 0 ? QString::number(code) : kUnknown);
-    valueItem->setData(Qt::UserRole, row);
-    m_fields->setItem(row, kFieldValueColumn, valueItem);
-    m_fields->setItem(row, kMeaningColumn, fixedItem(QString()));
-    const std::span<const Choice> named = ChoicesOf(*field.field);
-    if (!named.empty()) {
-      // A field with named values is chosen from them; a code without a name shows as blank.
-      auto* list = new QComboBox;
-      list->setAccessibleName(tr("%1 choice").arg(QString::fromStdString(field.name)));
-      for (const Choice& choice : named) list->addItem(QString::fromLatin1(choice.text), choice.code);
+    m_fields->item(row, kFieldValueColumn)->setText(code >= 0 ? QString::number(code) : kUnknown);
+    if (auto* list = qobject_cast<QComboBox*>(m_fields->cellWidget(row, kMeaningColumn))) {
       list->setCurrentIndex(code >= 0 ? list->findData(code) : -1);
-      m_fields->setCellWidget(row, kMeaningColumn, list);
-      connect(list, &QComboBox::activated, this,
-              [this, field, list](int index) { chooseFieldValue(field, list->itemData(index).toInt()); });
     }
-    const std::optional<std::uint16_t> savedCode =
-        saved && saved->value ? std::optional(field.valueIn(*saved->value)) : std::nullopt;
-    m_fields->setItem(row, kFieldSnapshotColumn, fixedItem(saved ? (savedCode ? QString::number(*savedCode) : kUnknown)
-                                                                 : QString()));
+    const int savedCode = saved && saved->value ? static_cast<int>(field.valueIn(*saved->value)) : -1;
+    m_fields->item(row, kFieldSnapshotColumn)
+        ->setText(saved ? (savedCode >= 0 ? QString::number(savedCode) : kUnknown) : QString());
     bool differs = false;
     for (const FieldDifference& changed : difference ? difference->fields : std::vector<FieldDifference>{}) {
       differs |= changed.lowBit == field.lowBit && changed.highBit == field.highBit;

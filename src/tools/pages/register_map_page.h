@@ -73,6 +73,7 @@ class RegisterMapPage : public QWidget {
   QString m_comparedName;
   std::vector<RegisterDifference> m_differences;
   bool m_filling = false;  // the tables are being filled by code: nothing is written
+  std::optional<std::uint16_t> m_fieldsAddress;  // the register whose fields are listed
 
   QPushButton* m_readAllButton = nullptr;
   QPushButton* m_saveButton = nullptr;
