@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QThread>
 
 #include "panel/about_dialog.h"
@@ -24,6 +25,7 @@
 #include "panel/main_sheet.h"
 #include "panel/unsaved_log_question.h"
 #include "tools/pages/direct_register_page.h"
+#include "tools/pages/register_map_page.h"
 #include "tools/pages/register_write_monitor_page.h"
 
 namespace tonvisor {
@@ -212,6 +214,15 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   auto* mode = named<QComboBox>(registers, QStringLiteral("Display Mode"));
   if (mode) mode->setCurrentText(QStringLiteral("Show Reg Name"));
   saved &= save(&sheet, dir, QStringLiteral("register-write-monitor-names.png"));
+
+  // Register Map: read, then the sample rate typed in (marked as changed), its fields shown.
+  registers->sheet()->setCurrentWidget(registers->mapPage());
+  click(named<QAbstractButton>(registers->mapPage(), QStringLiteral("Read All")));
+  QTableWidget* map = registers->mapPage()->registerTable();
+  map->selectRow(2);  // CHIP_CLK_CTRL_REG
+  map->item(2, RegisterMapPage::kValueColumn)->setText(QStringLiteral("0x0004"));
+  settle();
+  saved &= save(&sheet, dir, QStringLiteral("register-map.png"));
 
   AboutDialog about(&sheet);
   about.show();

@@ -74,6 +74,9 @@ RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* 
   m_registers->setSelectionMode(QAbstractItemView::SingleSelection);
   m_registers->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   m_registers->verticalHeader()->hide();
+  // One line of text a row: 53 registers, as many of them in view as the window allows.
+  const int rowHeight = fontMetrics().height() + 8;
+  m_registers->verticalHeader()->setDefaultSectionSize(rowHeight);
   m_registers->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
   m_registers->setColumnHidden(kSnapshotColumn, true);
   m_fieldsCaption = new QLabel;
@@ -81,6 +84,7 @@ RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* 
   m_fields->setAccessibleName(tr("Fields"));
   m_fields->setHorizontalHeaderLabels({tr("Field"), tr("Bits"), tr("Value"), tr("Meaning"), tr("Snapshot")});
   m_fields->verticalHeader()->hide();
+  m_fields->verticalHeader()->setDefaultSectionSize(rowHeight + 4);  // room for a list
   m_fields->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   m_fields->horizontalHeader()->setSectionResizeMode(kFieldColumn, QHeaderView::Stretch);
   m_fields->setColumnHidden(kFieldSnapshotColumn, true);
