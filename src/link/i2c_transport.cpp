@@ -36,36 +36,23 @@ BridgeResult I2cTransport::write(std::uint16_t address, std::uint16_t value) {
   return m_master.transfer(device(), bytes, {});
 }
 
-I2cByte I2cTransport::ByteOfRead(int wireIndex) {
-  switch (wireIndex) {
-    case 0:
-      return I2cByte::DeviceAddress;
-    case 1:
-      return I2cByte::RegisterHigh;
-    case 2:
-      return I2cByte::RegisterLow;
-    case 3:
-      return I2cByte::ReadAddress;
-    default:
-      return I2cByte::None;
-  }
+namespace {
+
+// The bytes of each transaction in the order they go on the wire.
+constexpr I2cByte kReadBytes[] = {I2cByte::DeviceAddress, I2cByte::RegisterHigh, I2cByte::RegisterLow,
+                                  I2cByte::ReadAddress};
+constexpr I2cByte kWriteBytes[] = {I2cByte::DeviceAddress, I2cByte::RegisterHigh, I2cByte::RegisterLow,
+                                   I2cByte::ValueHigh, I2cByte::ValueLow};
+
+template <std::size_t N>
+I2cByte byteAt(const I2cByte (&bytes)[N], int wireIndex) {
+  return wireIndex >= 0 && wireIndex < static_cast<int>(N) ? bytes[wireIndex] : I2cByte::None;
 }
 
-I2cByte I2cTransport::ByteOfWrite(int wireIndex) {
-  switch (wireIndex) {
-    case 0:
-      return I2cByte::DeviceAddress;
-    case 1:
-      return I2cByte::RegisterHigh;
-    case 2:
-      return I2cByte::RegisterLow;
-    case 3:
-      return I2cByte::ValueHigh;
-    case 4:
-      return I2cByte::ValueLow;
-    default:
-      return I2cByte::None;
-  }
-}
+}  // namespace
+
+I2cByte I2cTransport::ByteOfRead(int wireIndex) { return byteAt(kReadBytes, wireIndex); }
+
+I2cByte I2cTransport::ByteOfWrite(int wireIndex) { return byteAt(kWriteBytes, wireIndex); }
 
 }  // namespace tonvisor
