@@ -135,7 +135,10 @@ inline QStyleOptionSlider SliderOption(const QSlider* slider) {
   option.pageStep = slider->pageStep();
   option.tickPosition = slider->tickPosition();
   option.tickInterval = slider->tickInterval();
-  option.upsideDown = slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
+  // As QSlider draws itself: a vertical slider has its minimum at the bottom.
+  option.upsideDown = slider->orientation() == Qt::Vertical
+                          ? !slider->invertedAppearance()
+                          : slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
   return option;
 }
 
@@ -170,14 +173,20 @@ inline void ClickHandle(QSlider* slider) {
   QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, SliderPart(slider, QStyle::SC_SliderHandle).center());
 }
 
-// Clicks the track beyond the handle, towards the slider's end or its start.
+// Clicks the track beyond the handle, towards the slider's end (its maximum: the right end, or
+// the top of a vertical slider) or its start.
 inline void ClickTrack(QSlider* slider, bool towardsEnd) {
   ASSERT_NE(slider, nullptr);
   const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
   const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
-  const int x = towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2;
-  ASSERT_FALSE(handle.contains(x, handle.center().y())) << "no track left on that side";
-  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, handle.center().y()));
+  QPoint at;
+  if (slider->orientation() == Qt::Horizontal) {
+    at = {towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2, handle.center().y()};
+  } else {
+    at = {handle.center().x(), towardsEnd ? (groove.top() + handle.top()) / 2 : (handle.bottom() + groove.bottom()) / 2};
+  }
+  ASSERT_FALSE(handle.contains(at)) << "no track left on that side";
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 // A turn of the mouse wheel over the slider.
