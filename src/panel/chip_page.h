@@ -83,6 +83,7 @@ class ChipPage : public QWidget {
   CodecOperations& codec() const { return m_context.codec; }
   DeviceLink& link() const { return m_context.link; }
   PanelState& state() const { return m_context.state; }
+  const PanelContext& context() const { return m_context; }
 
   void tell(const QString& text);
   void tell(const char* text);

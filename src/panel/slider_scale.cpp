@@ -26,13 +26,20 @@ int SliderScale::lineCount() const {
 QSize SliderScale::sizeHint() const { return minimumSizeHint(); }
 
 QSize SliderScale::minimumSizeHint() const {
+  // Wide enough for the texts of each line side by side, with a blank between them, so that
+  // they do not run into each other.
+  const QFontMetrics metrics = fontMetrics();
+  const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
   int widest = 0;
-  for (const Mark& mark : m_marks) {
-    for (const QString& line : mark.text.split(QLatin1Char('\n'))) {
-      widest = std::max(widest, fontMetrics().horizontalAdvance(line));
+  for (int line = 0; line < lineCount(); ++line) {
+    int width = 0;
+    for (const Mark& mark : m_marks) {
+      const QStringList lines = mark.text.split(QLatin1Char('\n'));
+      if (line < lines.size()) width += metrics.horizontalAdvance(lines[line]) + gap;
     }
+    widest = std::max(widest, width);
   }
-  return {widest, fontMetrics().lineSpacing() * lineCount()};
+  return {widest, metrics.lineSpacing() * lineCount()};
 }
 
 int SliderScale::xOf(int position) const {
