@@ -28,9 +28,11 @@
 
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
+#include "panel/dap_page.h"
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
+#include "panel/up_down.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "support/recording_bridge.h"
@@ -259,6 +261,19 @@ class PanelTest : public ::testing::Test {
     sheet->tabs()->setCurrentWidget(scope);
     QApplication::processEvents();
   }
+
+  // Brings a page of the audio processor's sheet to the front: its tab on the processor's page.
+  void showDapPage(const QString& tab) {
+    showPage(MainSheet::Tab::DigitalAudioProcessing);
+    QTabWidget* processor = static_cast<DigitalAudioProcessingPage*>(scope)->sheet();
+    ASSERT_NE(processor, nullptr);
+    const int index = TabTexts(processor).indexOf(tab);
+    ASSERT_GE(index, 0) << tab.toStdString();
+    processor->setCurrentIndex(index);
+    scope = processor->widget(index);
+    QApplication::processEvents();
+  }
+  UpDown* upDown(const QString& name) const { return control<UpDown>(name); }
 
   // The messages so far, one "caption | owner | text" line each; a page owner by its name.
   Lines shown() const {
