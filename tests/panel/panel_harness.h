@@ -22,6 +22,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
