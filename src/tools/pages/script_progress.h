@@ -54,6 +54,7 @@ class WorkProgress {
   std::chrono::milliseconds m_showAfter;
   QElapsedTimer m_started;
   QElapsedTimer m_sinceEvents;
+  QElapsedTimer m_sinceCount;
   QPointer<QProgressDialog> m_dialog;
   bool m_cancelled = false;
 };
