@@ -1,6 +1,8 @@
 #include "screenshots.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <utility>
 #include <memory>
 
 #include <QAbstractButton>
@@ -21,6 +23,7 @@
 #include <QThread>
 
 #include "panel/about_dialog.h"
+#include "panel/dap_page.h"
 #include "panel/initialization_page.h"
 #include "panel/main_sheet.h"
 #include "panel/unsaved_log_question.h"
@@ -188,6 +191,63 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   release(named<QSlider>(outputsPage, QStringLiteral("Volume")), 110);
   click(named<QAbstractButton>(outputsPage, QStringLiteral("Enable ZCD")));
   saved &= save(&sheet, dir, QStringLiteral("outputs.png"));
+
+  // Digital Audio Processing: the processor on, its mixer on with the I2S input at 150 %.
+  auto* processor = qobject_cast<DigitalAudioProcessingPage*>(sheet.page(MainSheet::Tab::DigitalAudioProcessing));
+  tabs->setCurrentWidget(processor);
+  settle();
+  click(named<QAbstractButton>(processor, QStringLiteral("Enable Digital Audio Processing")));
+  QWidget* mixer = processor->sheet()->widget(0);
+  click(named<QAbstractButton>(mixer, QStringLiteral("Enable DAP Mixer")));
+  choose(named<QComboBox>(mixer, QStringLiteral("Select DAP Mixer Input")), QStringLiteral("I2S_DIN"));
+  release(named<QSlider>(mixer, QStringLiteral("DAP Mixer Volume")), 49152);
+  saved &= save(&sheet, dir, QStringLiteral("dap-mixer.png"));
+
+  // Korvel Surround: on, width 6.
+  QWidget* surround = processor->sheet()->widget(1);
+  processor->sheet()->setCurrentWidget(surround);
+  settle();
+  click(named<QAbstractButton>(surround, QStringLiteral("Enable KRVL Surround")));
+  release(named<QSlider>(surround, QStringLiteral("Surround Width")), 6);
+  saved &= save(&sheet, dir, QStringLiteral("korvel-surround.png"));
+
+  // Korvel Bass: on, the bass band at 125 Hz, more boost.
+  QWidget* bass = processor->sheet()->widget(2);
+  processor->sheet()->setCurrentWidget(bass);
+  settle();
+  click(named<QAbstractButton>(bass, QStringLiteral("Enable Bass Enhance")));
+  choose(named<QComboBox>(bass, QStringLiteral("Cut-Off Frequency(Hz)")), QStringLiteral("125"));
+  type(named<QLineEdit>(bass, QStringLiteral("Multiplier ")), QStringLiteral("2"));
+  click(named<QAbstractButton>(bass, QStringLiteral("Set Multiplier")));
+  release(named<QSlider>(bass, QStringLiteral("Bass Level")), 20);
+  saved &= save(&sheet, dir, QStringLiteral("korvel-bass.png"));
+
+  // PEQ/GEQ/Tone Control: the Rock preset loaded, then the graphic equaliser shaped.
+  QWidget* eq = processor->sheet()->widget(3);
+  processor->sheet()->setCurrentWidget(eq);
+  settle();
+  auto* eqMode = named<QComboBox>(eq, QStringLiteral("Select PEQ/GEQ/Tone Control"));
+  choose(eqMode, QStringLiteral("PEQ"));
+  choose(named<QComboBox>(eq, QStringLiteral("PEQ Control")), QStringLiteral("Rock"));
+  saved &= save(&sheet, dir, QStringLiteral("eq-peq.png"));
+  choose(eqMode, QStringLiteral("GEQ"));
+  const std::pair<const char*, int> steps[] = {{"GEQ0", 8}, {"GEQ1", 4}, {"GEQ2", -2}, {"GEQ3", 3}, {"GEQ4", 6}};
+  for (const auto& [band, count] : steps) {
+    QSlider* slider = named<QSlider>(eq, QString::fromLatin1(band));
+    for (int i = 0; slider && i < std::abs(count); ++i) press(slider, count > 0 ? Qt::Key_Up : Qt::Key_Down);
+  }
+  saved &= save(&sheet, dir, QStringLiteral("eq-geq.png"));
+
+  // AVC: on, at most 12 dB of gain, a threshold of -18 dB.
+  QWidget* avc = processor->sheet()->widget(4);
+  processor->sheet()->setCurrentWidget(avc);
+  settle();
+  click(named<QAbstractButton>(avc, QStringLiteral("Enable AVC")));
+  choose(named<QComboBox>(avc, QStringLiteral("AVC Max Gain(dB)")), QStringLiteral("12dB"));
+  type(named<QLineEdit>(avc, QStringLiteral("Threshold (dB)")), QStringLiteral("-18"));
+  click(named<QAbstractButton>(avc, QStringLiteral("Set Threshold (dB)")));
+  saved &= save(&sheet, dir, QStringLiteral("avc.png"));
+  processor->sheet()->setCurrentIndex(0);
 
   // Direct Register RW: three registers written, the same three read back.
   DirectRegisterPage* registers = sheet.directRegisterPage();

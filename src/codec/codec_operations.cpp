@@ -158,7 +158,7 @@ AccessTally CodecOperations::WriteHpMute(int flag) {
   return tally.tally();
 }
 
-AccessTally CodecOperations::WriteDapEnable(int enable) {
+AccessTally CodecOperations::switchDap(int enable, bool unmute) {
   ScopedTally tally(m_link);
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
@@ -168,7 +168,7 @@ AccessTally CodecOperations::WriteDapEnable(int enable) {
   if (WriteDacMute(1).status == status::kOk) {
     m_link.Modify(reg::DAP_CONTROL_REG, kDapEnableKeep, static_cast<std::uint16_t>(enable));
   }
-  WriteDacMute(0);
+  if (unmute) WriteDacMute(0);
   // The tally's status is the first failure of the three, even when the unmute went through.
   return tally.tally();
 }

@@ -53,7 +53,10 @@ class CodecOperations {
   AccessTally WriteHpMute(int flag);
   // Mutes the DAC, switches the processor (only if the mute went through) and always unmutes;
   // its status is the first failure of the three, 0 when all went through.
-  AccessTally WriteDapEnable(int enable);
+  AccessTally WriteDapEnable(int enable) { return switchDap(enable, true); }
+  // The same while the user keeps the DAC muted: muted for the switch, and left muted (no
+  // unmute, not even for a moment).
+  AccessTally WriteDapEnableKeepingDacMuted(int enable) { return switchDap(enable, false); }
 
   // CHIP_ANA_HP_CTRL_REG as the last mute found it; the unmute ramps back to its low byte.
   std::uint16_t SavedHpVolume() const { return m_savedHpVolume; }
@@ -67,6 +70,8 @@ class CodecOperations {
   DeviceLink& link() { return m_link; }
 
  private:
+  AccessTally switchDap(int enable, bool unmute);
+
   DeviceLink& m_link;
   std::uint16_t m_savedHpVolume = 0;
   bool m_hpVolumeSaved = false;

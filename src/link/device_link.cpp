@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/user_action.h"
+
 namespace tonvisor {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -39,6 +41,7 @@ LinkKind DeviceLink::selectedLink() const {
 
 AccessResult DeviceLink::finish(const AccessResult& access) {
   for (AccessTally* tally : m_tallies) tally->add(access);
+  for (AccessWatch* watch : m_watches) watch->m_seen(access);
   return access;
 }
 

@@ -18,6 +18,8 @@
 
 namespace tonvisor {
 
+class AccessWatch;
+
 // Passes messages on to the program's messenger. While a user action runs it shows each
 // distinct message once: 300 failed writes to a board that went away tell the user once that
 // the board cannot be reached, and the action's closing message counts the rest.
@@ -80,6 +82,7 @@ class DeviceLink {
   const UsbBridge& usbBridge() const { return m_bridge; }
 
  private:
+  friend class AccessWatch;
   friend class ScopedTally;
   friend class UserAction;
 
@@ -100,6 +103,7 @@ class DeviceLink {
   EthernetTransport m_ethernet;
 
   std::vector<AccessTally*> m_tallies;  // every open ScopedTally counts every access
+  std::vector<AccessWatch*> m_watches;  // and every open AccessWatch hears of it
   int m_actionDepth = 0;
   bool m_boardGone = false;  // in this action the board already waited out a time-out
 };

@@ -1,6 +1,8 @@
 #include "link/typed_text.h"
 
 #include <arpa/inet.h>
+#include <locale.h>
+#include <stdlib.h>
 
 #include <charconv>
 #include <cmath>
@@ -135,6 +137,40 @@ std::optional<float> ReadLeadingFloat(std::string_view text) {
   const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
   if (error != std::errc() || end == first) return std::nullopt;
   return negative ? -value : value;
+}
+
+std::optional<double> ReadLeadingDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isWhiteSpace(text[i])) ++i;
+  const std::size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const auto digitsFrom = [&](std::size_t at) {
+    std::size_t end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return end;
+  };
+  std::size_t end = digitsFrom(i);
+  std::size_t digits = end - i;
+  if (end < text.size() && text[end] == '.') {
+    const std::size_t fractionEnd = digitsFrom(end + 1);
+    digits += fractionEnd - (end + 1);
+    end = fractionEnd;
+  }
+  if (digits == 0) return std::nullopt;
+  // An exponent counts only with at least one digit: "1e" and "2e+" read as 1 and 2.
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    const std::size_t exponentEnd = digitsFrom(exponent);
+    if (exponentEnd > exponent) end = exponentEnd;
+  }
+  // Only the characters checked above reach strtod, so it cannot read hexadecimal, inf or nan;
+  // it runs in the C locale so that "." is the decimal point whatever the user's locale.
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  const std::string number(text.substr(start, end - start));
+  const double value = strtod_l(number.c_str(), nullptr, c);
+  if (std::isinf(value)) return std::copysign(std::numeric_limits<double>::max(), value);
+  return value;
 }
 
 std::string FormatHex4(std::uint16_t value) {

@@ -57,6 +57,14 @@ NumberReading<double> ReadFiniteNumber(std::string_view text);
 // or it is out of the range of a float.
 std::optional<float> ReadLeadingFloat(std::string_view text);
 
+// A decimal number at the start of a text, as the DAP pages read their boxes ("100%", "-12",
+// "2.9"): leading white space, an optional sign, digits with "." as the decimal point and an
+// optional exponent, up to the first character that does not fit. Never hexadecimal, inf or
+// nan: "0x1F" reads as 0 and "inf" as no number. Nothing when no number starts the text. A
+// number beyond the range of a double reads as the largest double of its sign, one too small
+// for it as 0: every caller clamps or refuses numbers far smaller than that.
+std::optional<double> ReadLeadingDecimal(std::string_view text);
+
 // A register address or value as the panel shows it: four upper-case digits ("%04X").
 std::string FormatHex4(std::uint16_t value);
 // The same with a 0x ahead ("0x%04X"), as the command-line tool prints it.

@@ -1,6 +1,7 @@
 #include "link/user_action.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tonvisor {
 
@@ -9,6 +10,16 @@ ScopedTally::ScopedTally(DeviceLink& link) : m_link(link) { m_link.m_tallies.pus
 ScopedTally::~ScopedTally() {
   auto& tallies = m_link.m_tallies;
   tallies.erase(std::remove(tallies.begin(), tallies.end(), &m_tally), tallies.end());
+}
+
+AccessWatch::AccessWatch(DeviceLink& link, std::function<void(const AccessResult&)> seen)
+    : m_link(link), m_seen(std::move(seen)) {
+  m_link.m_watches.push_back(this);
+}
+
+AccessWatch::~AccessWatch() {
+  auto& watches = m_link.m_watches;
+  watches.erase(std::remove(watches.begin(), watches.end(), this), watches.end());
 }
 
 UserAction::UserAction(DeviceLink& link) : m_link(link), m_tally(link) {

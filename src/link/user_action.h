@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "link/access.h"
@@ -21,6 +22,21 @@ class ScopedTally {
  private:
   DeviceLink& m_link;
   AccessTally m_tally;
+};
+
+// Calls seen after every access the link makes while it lives: how a progress window counts
+// the accesses of long work (a preset over Ethernet is 78 writes of at least 20 ms each).
+class AccessWatch {
+ public:
+  AccessWatch(DeviceLink& link, std::function<void(const AccessResult&)> seen);
+  ~AccessWatch();
+  AccessWatch(const AccessWatch&) = delete;
+  AccessWatch& operator=(const AccessWatch&) = delete;
+
+ private:
+  friend class DeviceLink;
+  DeviceLink& m_link;
+  std::function<void(const AccessResult&)> m_seen;
 };
 
 // One thing the user asked for: a button, a script run, a command of the command-line tool.

@@ -8,11 +8,14 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "link/user_action.h"
 #include "tools/pages/busy_cursor.h"
+#include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
 namespace tonvisor {
@@ -51,6 +54,37 @@ void ChipPage::actLong(const QString& title, const std::function<void()>& work) 
     failures = action.failureSummary();
   }
   if (!failures.empty()) tell(tr("%1: %2").arg(title, QString::fromStdString(failures)));
+}
+
+void ChipPage::actWithProgress(const QString& title, std::size_t accesses, const std::function<Status()>& work,
+                               const char* failure) {
+  Status status = status::kOk;
+  std::string failures;
+  {
+    BusyCursor busy;
+    UserAction action(link());
+    WorkProgress progress(this, title, accesses, tr("%1 of %2 register accesses done"),
+                          WorkProgress::Cancel::NotOffered);
+    std::size_t done = 0;
+    const AccessWatch watch(link(), [&](const AccessResult&) { progress.stepDone(++done); });
+    status = work();
+    progress.close();
+    failures = action.failureSummary();
+  }
+  if (status != status::kOk && failure != nullptr) {
+    tell(failure);
+  } else if (!failures.empty()) {
+    tell(tr("%1: %2").arg(title, QString::fromStdString(failures)));
+  }
+}
+
+void ChipPage::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && enterPressed()) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void ChipPage::apply(const CodecField& field, int code, const char* failure) {
@@ -135,6 +169,12 @@ QPushButton* ChipPage::button(const char* text) {
   // The main sheet's Return key belongs to the sheet, not to whichever page button has focus.
   button->setAutoDefault(false);
   return button;
+}
+
+QLineEdit* ChipPage::edit(const QString& name, const QString& text) {
+  auto* box = new QLineEdit(text);
+  box->setAccessibleName(name);
+  return box;
 }
 
 QLabel* ChipPage::caption(const char* text, QWidget* control) {

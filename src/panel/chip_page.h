@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <initializer_list>
 #include <span>
@@ -19,6 +20,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLayout;
+class QLineEdit;
 class QPushButton;
 
 namespace tonvisor {
@@ -76,6 +78,7 @@ class ChipPage : public QWidget {
   CodecOperations& codec() const { return m_context.codec; }
   DeviceLink& link() const { return m_context.link; }
   PanelState& state() const { return m_context.state; }
+  const PanelContext& context() const { return m_context; }
 
   void tell(const QString& text);
   void tell(const char* text);
@@ -86,8 +89,22 @@ class ChipPage : public QWidget {
   // of 20 ms each): the busy cursor meanwhile, and at the end one message "<title>: <what
   // failed>" when any access did not reach the chip.
   void actLong(const QString& title, const std::function<void()>& work);
+  // Long work with a progress window (an EQ preset, the audio processor's switch): as
+  // actLong, and once the work has lasted half a second (over Ethernet) a window counts its
+  // register accesses against about `accesses`, without a Cancel: the work is short enough to
+  // wait for, and stopping it halfway would leave the chip half set. work returns the
+  // operation's status; a non-zero one shows failure, the page's own message for it, in place
+  // of the closing message.
+  void actWithProgress(const QString& title, std::size_t accesses, const std::function<Status()>& work,
+                       const char* failure = nullptr);
   // Calls field's operation with code as one action; a non-zero status shows failure, if any.
   void apply(const CodecField& field, int code, const char* failure);
+
+  // Return or Enter typed anywhere on the page (in a box, or with a list, a slider or a button
+  // holding the focus): the page's own use of it, if it has one. True when it used the key.
+  // Either way the key never reaches the main sheet's OK.
+  virtual bool enterPressed() { return false; }
+  void keyPressEvent(QKeyEvent* event) override;
 
   // Rows. Without a handler a row calls its field's operation; with one, the handler decides
   // (and is called only for the user's own actions). A slider's label shows the released
@@ -105,6 +122,8 @@ class ChipPage : public QWidget {
   static QGroupBox* group(const char* title);
   static QPushButton* button(const char* caption);
   static QLabel* caption(const char* text, QWidget* control);
+  // A one-line edit box named name (a box whose caption is a group's title or a label apart).
+  static QLineEdit* edit(const QString& name, const QString& text);
 
  private:
   PanelContext m_context;

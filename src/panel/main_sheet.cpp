@@ -12,6 +12,7 @@
 
 #include "panel/about_dialog.h"
 #include "panel/application_icon.h"
+#include "panel/dap_page.h"
 #include "panel/i2s_page.h"
 #include "panel/initialization_page.h"
 #include "tonvisor/version.h"
@@ -50,7 +51,7 @@ constexpr TabPlace kTabs[] = {
     {MainSheet::Tab::I2s, "I2S", Make<I2sPage>},
     {MainSheet::Tab::Inputs, "Inputs", Make<InputsPage>},
     {MainSheet::Tab::Outputs, "Outputs", Make<OutputsPage>},
-    {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", nullptr},
+    {MainSheet::Tab::DigitalAudioProcessing, "Digital Audio Processing", Make<DigitalAudioProcessingPage>},
     {MainSheet::Tab::DirectRegisterAccess, "Direct Register Access", MakeDirectRegisterPage},
 };
 

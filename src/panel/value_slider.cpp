@@ -32,6 +32,13 @@ ValueSlider::ValueSlider(ValueText text, int maximum, QWidget* parent)
   m_label->setMinimumWidth(widest + metrics.horizontalAdvance(QLatin1Char(' ')));
 }
 
+ValueSlider::~ValueSlider() {
+  // A label that was never placed in a layout has no parent to delete it.
+  if (m_label != nullptr && m_label->parent() == nullptr) delete m_label.data();
+}
+
+QLabel* ValueSlider::valueLabel() const { return m_label.data(); }
+
 int ValueSlider::ReadableTickInterval(int positions) {
   constexpr int kMostTicks = 16;
   constexpr int kSteps[] = {1, 2, 4, 5, 8, 10, 12, 16, 20, 25, 32, 50, 64, 100, 128, 256, 512, 1024};

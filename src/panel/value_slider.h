@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QSlider>
 
 #include "panel/value_text.h"
@@ -18,9 +19,11 @@ class ValueSlider : public QSlider {
 
  public:
   ValueSlider(ValueText text, int maximum, QWidget* parent = nullptr);
+  ~ValueSlider() override;
 
-  // The label beside the slider, wide enough for every value so that the row does not jump.
-  QLabel* valueLabel() const { return m_label; }
+  // The label beside the slider, wide enough for every value so that the row does not jump. A
+  // page that shows the value elsewhere (in an edit box) leaves it out of its layout.
+  QLabel* valueLabel() const;
   const ValueText& text() const { return m_text; }
 
   // The label shows the value at the present position.
@@ -42,7 +45,7 @@ class ValueSlider : public QSlider {
 
  private:
   ValueText m_text;
-  QLabel* m_label = nullptr;
+  QPointer<QLabel> m_label;
 };
 
 }  // namespace tonvisor

@@ -225,6 +225,12 @@ TEST_F(DapEnable, MutesTheDacAroundTheSwitch) {
                           "W 000E 000C", "W 0100 0001", "   \n", "# Write DAC mute/unmute\n", "W 000E 0000"}));
 }
 
+TEST_F(DapEnable, KeepingTheDacMutedSendsNoUnmute) {
+  EXPECT_EQ(codec.WriteDapEnableKeepingDacMuted(1).status, status::kOk);
+  EXPECT_EQ(log(), (Lines{"   \n", "# Writing DAP enable and disable\n", "   \n", "# Write DAC mute/unmute\n",
+                          "W 000E 000C", "W 0100 0001"}));
+}
+
 TEST_F(DapEnable, AFailedMuteLeavesTheProcessorAloneButStillUnmutesAndSaysSo) {
   bridge.failWrites = 1;
   EXPECT_EQ(codec.WriteDapEnable(1).status, status::kI2cWriteFailed);

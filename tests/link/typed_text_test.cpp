@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -137,6 +138,21 @@ TEST(TypedText, LeadingFloatsAreReadAsScanfReadsThem) {
   // No number at the start, two signs, or nothing a float can hold.
   for (const std::string& text : Texts{"", " ", "abc", ".", "--5", "+-5", "- 5", "1e999", "1e-50"}) {
     EXPECT_EQ(ReadLeadingFloat(text), kNone) << "\"" << text << "\"";
+  }
+}
+
+TEST(TypedText, LeadingDecimalsAreNeverHexInfiniteOrNan) {
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  const std::pair<std::string, double> read[] = {
+      {"100%", 100.0},   {" -12", -12.0},  {"\t+2.9x", 2.9},   {".5", 0.5},     {"5.", 5.0},
+      {"1e3dB", 1000.0}, {"1e", 1.0},      {"2e+", 2.0},       {"-1.5E-1", -0.15},
+      {"0x1F", 0.0},     {"12,5", 12.0},   {"007", 7.0},       {"-0", -0.0},
+      {"1e999", kLargest}, {"-1e999", -kLargest}, {"1e-999", 0.0},  // beyond a double: its ends, or 0
+  };
+  for (const auto& [text, value] : read) EXPECT_EQ(ReadLeadingDecimal(text), value) << text;
+  for (const std::string& text : Texts{"", "  ", "%", ".", "-", "+-1", "--1", "- 1", "inf", "-inf", "nan", "e5",
+                                      "x10"}) {
+    EXPECT_EQ(ReadLeadingDecimal(text), kNone) << "\"" << text << "\"";
   }
 }
 

@@ -64,6 +64,22 @@ TEST_F(ActionTest, NestedTalliesEachCountWhatWasDoneWhileTheyWereOpen) {
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0001", "W 0024 0002", "W 0024 0003"}));
 }
 
+TEST_F(ActionTest, AWatchHearsOfEveryAccessMadeWhileItLivesFailedOnesIncluded) {
+  ASSERT_TRUE(Connect(link, {0x0A, {}, {}}, Owner::none()));
+  std::vector<std::uint16_t> seen;
+  link.Write(0x0010, 1);
+  {
+    AccessWatch watch(link, [&](const AccessResult& access) { seen.push_back(access.address); });
+    link.Modify(0x0024, 0xFFFE, 1);  // a read and a write, one access
+    bridge.setResult("i2c.write", bridge::kNoAcknowledge);
+    link.Write(0x0026, 2);
+    link.settings().connectionType = "SPI";
+    link.Read(0x0028);  // refused, yet an access
+  }
+  link.Write(0x002A, 3);
+  EXPECT_EQ(seen, (std::vector<std::uint16_t>{0x0024, 0x0026, 0x0028}));
+}
+
 TEST_F(ActionTest, WriteOverSpiLogsOnlyWhatWentThroughWhateverLinkIsChosen) {
   link.settings().connectionType = "I2C";
   EXPECT_TRUE(link.WriteOverSpi(0x0024, 0x0123).ok());

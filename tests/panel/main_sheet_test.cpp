@@ -20,7 +20,7 @@ using MainSheetTest = PanelTest;
 TEST_F(MainSheetTest, OpensOnInitializationWithItsTitleTabsAndButtonRowAndPlacesPagesAddedLater) {
   EXPECT_EQ(sheet->windowTitle(), "KRVL7300 Control Software");
   EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "I2S", "Inputs", "Outputs",
-                                                   "Direct Register Access"}));
+                                                   "Digital Audio Processing", "Direct Register Access"}));
   EXPECT_EQ(sheet->tabs()->currentIndex(), 0);
   EXPECT_TRUE(sheet->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(sheet->windowIcon().isNull());
@@ -40,8 +40,9 @@ TEST_F(MainSheetTest, OpensOnInitializationWithItsTitleTabsAndButtonRowAndPlaces
   EXPECT_LT(versionBox.right(), okBox.left());
   EXPECT_EQ(versionBox.left(), sheet->tabs()->mapTo(sheet.get(), QPoint(0, 0)).x());
 
-  sheet->addPage(MainSheet::Tab::DigitalAudioProcessing, new QWidget);
-  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "I2S", "Inputs", "Outputs",
+  // A page added later takes its tab's place, whatever is around it.
+  sheet->addPage(MainSheet::Tab::Inputs, new QWidget);
+  EXPECT_EQ(TabTexts(sheet->tabs()), (QStringList{"Initialization", "Routing", "I2S", "Inputs", "Inputs", "Outputs",
                                                    "Digital Audio Processing", "Direct Register Access"}));
 }
 
@@ -115,7 +116,17 @@ TEST_F(MainSheetTest, ReturnAndEscapeNeverEndTheSheetAndNoButtonIsPressedByRetur
   }
   sheet->directRegisterPage()->sheet()->setCurrentIndex(1);  // the monitor
   typeIntoEveryBox();
-  EXPECT_EQ(boxes, 10);
+  // The audio processor's pages, Return running what it runs on each of them.
+  showPage(MainSheet::Tab::DigitalAudioProcessing);
+  QTabWidget* processor = sheet->page(MainSheet::Tab::DigitalAudioProcessing)->findChild<QTabWidget*>();
+  ASSERT_NE(processor, nullptr);
+  for (int page = 1; page < processor->count(); ++page) {
+    processor->setCurrentIndex(page);
+    typeIntoEveryBox();
+  }
+  // 10 on the main sheet's own pages, the mixer's 2, Surround 1, Bass 3, AVC 3; the EQ's are
+  // disabled until a mode is chosen.
+  EXPECT_EQ(boxes, 19);
   // OK and Cancel with the focus: Return and Escape still leave them alone (Space presses).
   for (QAbstractButton* b : sheet->buttons()->buttons()) {
     b->setFocus();

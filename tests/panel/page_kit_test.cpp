@@ -2,9 +2,15 @@
 
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QProgressDialog>
+#include <QToolButton>
 #include <QVBoxLayout>
 
+#include "tools/pages/script_progress.h"
+
 #include "panel/chip_page.h"
+#include "panel/live_slider.h"
+#include "panel/up_down.h"
 #include "panel/value_slider.h"
 #include "panel/value_text.h"
 #include "panel_harness.h"
@@ -46,6 +52,7 @@ class KitPage : public ChipPage {
   static constexpr Choice kModes[] = {{"DSP Mode A/B", 2}, {"I2S or Left Justified", 0}};
 
   explicit KitPage(const PanelContext& context) : ChipPage(context, "KitPage") {}
+  using ChipPage::actWithProgress;
 
   void build() override {
     ++builds;
@@ -57,6 +64,16 @@ class KitPage : public ChipPage {
     gain = addSlider(grid, {"Mic Gain", ValueText::Integer("%ddB", kGainsDb), "0dB", 0, &field::WriteMicGain});
     wide = addSlider(grid, {"Wide", ValueText::Number("%.1fdB", [](int p) { return p * 0.5; }), " 0dB ", 30,
                             &field::WriteHpLeftVolume, 60});
+    width = edit("Width", "4");
+    widthSteps = new UpDown("Width steps", 0, 7, 4);
+    widthSteps->attachTo(width);
+    level = new UpDown("Level steps", 0, 3, 1);
+    band = new LiveSlider(Qt::Vertical, 95, 47);
+    connect(widthSteps, &UpDown::stepped, this, [this](int position) { told.push_back("width " + std::to_string(position)); });
+    connect(level, &UpDown::stepped, this, [this](int position) { told.push_back("level " + std::to_string(position)); });
+    connect(band, &LiveSlider::moved, this, [this](int position) {
+      told.push_back("band " + std::to_string(position) + (band->value() == position ? "" : " (not yet its value)"));
+    });
     ramp = button("Ramp");
     connect(ramp, &QPushButton::clicked, this, [this] {
       actLong(tr("Ramp"), [this] {
@@ -70,6 +87,17 @@ class KitPage : public ChipPage {
     layout->addLayout(boxes);
     layout->addLayout(grid);
     layout->addWidget(ramp);
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(widthSteps);
+    steps->addWidget(width);
+    steps->addWidget(level);
+    steps->addWidget(band);
+    layout->addLayout(steps);
+  }
+
+  bool enterPressed() override {
+    ++enters;
+    return true;
   }
 
   QComboBox* mode = nullptr;
@@ -77,6 +105,12 @@ class KitPage : public ChipPage {
   ValueSlider* gain = nullptr;
   ValueSlider* wide = nullptr;
   QPushButton* ramp = nullptr;
+  QLineEdit* width = nullptr;
+  UpDown* widthSteps = nullptr;
+  UpDown* level = nullptr;
+  LiveSlider* band = nullptr;
+  std::vector<std::string> told;
+  int enters = 0;
   bool busyMeanwhile = false;
   int builds = 0;
 };
@@ -213,6 +247,113 @@ TEST_F(KitTest, LongWorkShowsTheBusyCursorAndEndsWithOneMessageWhenAccessesFaile
   Click(page.ramp);
   EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage | Ramp: 4 of 5 register accesses did not reach the chip. The first: "
                             "no chip answering at I2C address 0x0A for the write of register 0x0022."}));
+}
+
+TEST_F(KitTest, AnAttachedUpDownStepsFromWhateverItsBoxHoldsAndStopsAtItsEnds) {
+  Click(page.widthSteps->upButton());
+  EXPECT_EQ(page.width->text(), "5");
+  Type(page.width, "2");
+  Click(page.widthSteps->downButton());
+  EXPECT_EQ(page.width->text(), "1");
+  // Up and Down typed in the box step it too; a step past an end changes nothing.
+  Type(page.width, "6");
+  QTest::keyClick(page.width, Qt::Key_Up);
+  QTest::keyClick(page.width, Qt::Key_Up);
+  EXPECT_EQ(page.width->text(), "7");
+  // A number out of range stays in the box until stepped, then steps to the nearer end.
+  Type(page.width, "9");
+  EXPECT_EQ(page.width->text(), "9");
+  Click(page.widthSteps->upButton());
+  EXPECT_EQ(page.width->text(), "7");
+  Type(page.width, "99999999999");
+  Click(page.widthSteps->downButton());
+  Type(page.width, "-3");
+  Click(page.widthSteps->upButton());
+  // No number: from where the control last was.
+  Type(page.width, "wide");
+  Click(page.widthSteps->upButton());
+  // Set by code: shown in the box, told to no one.
+  page.widthSteps->setPosition(2);
+  EXPECT_EQ(page.width->text(), "2");
+  EXPECT_EQ(page.told, (std::vector<std::string>{"width 5", "width 1", "width 7", "width 7", "width 7", "width 0",
+                                                 "width 1"}));
+}
+
+TEST_F(KitTest, AnUpDownOnItsOwnStepsItsOwnPositionWithItsButtonsAndKeys) {
+  Click(page.level->upButton());
+  Click(page.level->upButton());
+  Click(page.level->upButton());  // at 3 already
+  page.level->setFocus();
+  QTest::keyClick(page.level, Qt::Key_Down);
+  page.level->setPosition(0);
+  Click(page.level->downButton());
+  EXPECT_EQ(page.level->position(), 0);
+  EXPECT_EQ(page.told, (std::vector<std::string>{"level 2", "level 3", "level 2"}));
+  EXPECT_TRUE(log().empty());
+}
+
+TEST_F(KitTest, ALiveSliderTellsEveryMoveOfTheUserAndNoneOfTheCode) {
+  page.band->setFocus();
+  QTest::keyClick(page.band, Qt::Key_Up);  // up the screen: a larger value
+  QTest::keyClick(page.band, Qt::Key_End);  // the largest value, at the top
+  QTest::keyClick(page.band, Qt::Key_Up);   // there already: nothing
+  Wheel(page.band, -1);
+  page.band->setValue(10);
+  // A click on the track below the handle moves a page down.
+  ClickTrack(page.band, false);
+  const int wheelStep = 95 - QApplication::wheelScrollLines();  // the wheel turned towards the user: down
+  EXPECT_EQ(page.told, (std::vector<std::string>{"band 48", "band 95", "band " + std::to_string(wheelStep), "band 2"}));
+}
+
+TEST_F(KitTest, EnterAnywhereOnThePageIsThePagesAndTheBoxesKeepTheirKeys) {
+  QTest::keyClick(page.width, Qt::Key_Return);
+  QTest::keyClick(page.mode, Qt::Key_Enter);
+  QTest::keyClick(page.surround, Qt::Key_Return);
+  QTest::keyClick(page.ramp, Qt::Key_Return);  // a page's button is not pressed by Return
+  EXPECT_EQ(page.enters, 4);
+  EXPECT_TRUE(log().empty());
+}
+
+TEST_F(KitTest, LongWorkWithProgressShowsTheOperationsMessageOrElseOneClosingMessage) {
+  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  // A status of its own: the page's message and no other.
+  bridge.setResult("i2c.write", 4);
+  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage | Switch failed"}));
+
+  // Status 0 with accesses that failed (SPI refuses the modifies): the closing message.
+  messages.clear();
+  link.settings().connectionType = "SPI";
+  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  EXPECT_EQ(shown(), (Lines{"Error | none |  Modify Register Not Supported",
+                            "Tonvisor | KitPage | Switch: 3 of 3 register accesses did not reach the chip. The first: "
+                            "SPI cannot read-modify-write register 0x000E (it can only write)."}));
+}
+
+TEST(WorkProgress, WithoutCancelTheDialogStaysUpThroughEscapeAndCloseUntilTheWorkIsDone) {
+  QWidget window;
+  WorkProgress progress(&window, "Load Preset", 78, "%1 of %2 register accesses done",
+                        WorkProgress::Cancel::NotOffered, std::chrono::milliseconds(0));
+  EXPECT_TRUE(progress.stepDone(1));
+  QProgressDialog* dialog = progress.dialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->labelText(), "Load Preset\n1 of 78 register accesses done");
+  EXPECT_TRUE(dialog->findChildren<QPushButton*>().isEmpty());
+  QTest::keyClick(dialog, Qt::Key_Escape);
+  dialog->close();
+  EXPECT_TRUE(dialog->isVisible());
+  // The count moves a few times a second; then more steps than counted keep the bar full.
+  EXPECT_TRUE(progress.stepDone(2));
+  EXPECT_EQ(dialog->value(), 1);
+  QTest::qWait(300);
+  EXPECT_TRUE(progress.stepDone(79));
+  EXPECT_EQ(dialog->maximum(), 79);
+  EXPECT_EQ(dialog->value(), 79);
+  progress.close();
+  EXPECT_EQ(progress.dialog(), nullptr);
 }
 
 }  // namespace

@@ -22,15 +22,18 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
+#include "panel/dap_page.h"
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
+#include "panel/up_down.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "support/recording_bridge.h"
@@ -135,7 +138,10 @@ inline QStyleOptionSlider SliderOption(const QSlider* slider) {
   option.pageStep = slider->pageStep();
   option.tickPosition = slider->tickPosition();
   option.tickInterval = slider->tickInterval();
-  option.upsideDown = slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
+  // As QSlider draws itself: a vertical slider has its minimum at the bottom.
+  option.upsideDown = slider->orientation() == Qt::Vertical
+                          ? !slider->invertedAppearance()
+                          : slider->invertedAppearance() != (slider->layoutDirection() == Qt::RightToLeft);
   return option;
 }
 
@@ -170,14 +176,20 @@ inline void ClickHandle(QSlider* slider) {
   QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, SliderPart(slider, QStyle::SC_SliderHandle).center());
 }
 
-// Clicks the track beyond the handle, towards the slider's end or its start.
+// Clicks the track beyond the handle, towards the slider's end (its maximum: the right end, or
+// the top of a vertical slider) or its start.
 inline void ClickTrack(QSlider* slider, bool towardsEnd) {
   ASSERT_NE(slider, nullptr);
   const QRect groove = SliderPart(slider, QStyle::SC_SliderGroove);
   const QRect handle = SliderPart(slider, QStyle::SC_SliderHandle);
-  const int x = towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2;
-  ASSERT_FALSE(handle.contains(x, handle.center().y())) << "no track left on that side";
-  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, handle.center().y()));
+  QPoint at;
+  if (slider->orientation() == Qt::Horizontal) {
+    at = {towardsEnd ? (handle.right() + groove.right()) / 2 : (groove.left() + handle.left()) / 2, handle.center().y()};
+  } else {
+    at = {handle.center().x(), towardsEnd ? (groove.top() + handle.top()) / 2 : (handle.bottom() + groove.bottom()) / 2};
+  }
+  ASSERT_FALSE(handle.contains(at)) << "no track left on that side";
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 // A turn of the mouse wheel over the slider.
@@ -250,6 +262,19 @@ class PanelTest : public ::testing::Test {
     sheet->tabs()->setCurrentWidget(scope);
     QApplication::processEvents();
   }
+
+  // Brings a page of the audio processor's sheet to the front: its tab on the processor's page.
+  void showDapPage(const QString& tab) {
+    showPage(MainSheet::Tab::DigitalAudioProcessing);
+    QTabWidget* processor = static_cast<DigitalAudioProcessingPage*>(scope)->sheet();
+    ASSERT_NE(processor, nullptr);
+    const int index = TabTexts(processor).indexOf(tab);
+    ASSERT_GE(index, 0) << tab.toStdString();
+    processor->setCurrentIndex(index);
+    scope = processor->widget(index);
+    QApplication::processEvents();
+  }
+  UpDown* upDown(const QString& name) const { return control<UpDown>(name); }
 
   // The messages so far, one "caption | owner | text" line each; a page owner by its name.
   Lines shown() const {

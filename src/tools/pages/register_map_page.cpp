@@ -141,9 +141,8 @@ bool RegisterMapPage::readEveryRegister(const QString& title) {
   ReadAllResult result;
   {
     BusyCursor busy;
-    ScriptProgress progress(this, title, RegisterMap.size());
-    progress.setUnit(tr("registers"));
-    result = ReadAllRegisters(m_link, [&progress](std::size_t done, std::size_t) { return progress.lineDone(done); });
+    WorkProgress progress(this, title, RegisterMap.size(), tr("%1 of %2 registers read"), WorkProgress::Cancel::Offered);
+    result = ReadAllRegisters(m_link, [&progress](std::size_t done, std::size_t) { return progress.stepDone(done); });
     progress.close();
     failures = DescribeTally(result.tally, m_link.settings());
   }

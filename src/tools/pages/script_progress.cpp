@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QProgressDialog>
 
 #include "tools/pages/file_chooser.h"
@@ -17,54 +18,86 @@ namespace {
 // Repaints are worth doing about once a frame; doing them after every line of a fast I2C run
 // would cost more than the run.
 constexpr qint64 kEventIntervalMs = 16;
+// The dialog's count moves a few times a second: each change lays the dialog out again and
+// repaints it (half a millisecond), which after every 20 ms access of an Ethernet run would
+// lengthen the run by a few per cent.
+constexpr qint64 kCountIntervalMs = 250;
 
 int clampToInt(std::size_t value) { return static_cast<int>(std::min<std::size_t>(value, INT_MAX)); }
 
+// Without a Cancel button the dialog must not go away on Escape or its close button either:
+// the work goes on, and the dialog is what keeps the user's input from the other windows.
+class KeepOpen final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      event->ignore();
+      return true;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) return true;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 }  // namespace
 
-ScriptProgress::ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
-                               std::chrono::milliseconds showAfter)
-    : m_parent(parent), m_title(title), m_totalLines(totalLines), m_showAfter(showAfter) {
+WorkProgress::WorkProgress(QWidget* parent, const QString& title, std::size_t totalSteps, const QString& stepsDone,
+                           Cancel cancel, std::chrono::milliseconds showAfter)
+    : m_parent(parent),
+      m_title(title),
+      m_totalSteps(totalSteps),
+      m_stepsDone(stepsDone),
+      m_cancel(cancel),
+      m_showAfter(showAfter) {
   m_started.start();
   m_sinceEvents.start();
+  m_sinceCount.start();
 }
 
-ScriptProgress::~ScriptProgress() { close(); }
+WorkProgress::~WorkProgress() { close(); }
 
-void ScriptProgress::close() { delete m_dialog.data(); }
+void WorkProgress::close() { delete m_dialog.data(); }
 
-bool ScriptProgress::lineDone(std::size_t linesDone) {
-  if (!m_dialog && m_started.elapsed() >= m_showAfter.count()) showDialog();
-  if (m_dialog) {
-    // A script can hold more lines than counted beforehand (a line longer than the reader's
-    // buffer is read in parts); the bar then stays full.
-    m_dialog->setMaximum(clampToInt(std::max(m_totalLines, linesDone)));
-    m_dialog->setValue(clampToInt(linesDone));
-    m_dialog->setLabelText(QObject::tr("%1\n%2 of %3 %4 done")
-                               .arg(m_title)
-                               .arg(linesDone)
-                               .arg(std::max(m_totalLines, linesDone))
-                               .arg(m_unit));
+bool WorkProgress::stepDone(std::size_t stepsDone) {
+  bool count = false;
+  if (!m_dialog && m_started.elapsed() >= m_showAfter.count()) {
+    showDialog();
+    count = true;
+  }
+  if (m_dialog && (count || m_sinceCount.elapsed() >= kCountIntervalMs)) {
+    m_sinceCount.restart();
+    // The work can take more steps than counted beforehand (a line longer than the script
+    // reader's buffer is read in parts); the bar then stays full.
+    const std::size_t total = std::max(m_totalSteps, stepsDone);
+    m_dialog->setMaximum(clampToInt(total));
+    m_dialog->setValue(clampToInt(stepsDone));
+    m_dialog->setLabelText(QStringLiteral("%1\n%2").arg(m_title, m_stepsDone.arg(stepsDone).arg(total)));
   }
   keepAlive();
-  if (m_dialog && m_dialog->wasCanceled()) m_cancelled = true;
+  if (m_dialog && m_cancel == Cancel::Offered && m_dialog->wasCanceled()) m_cancelled = true;
   return !m_cancelled;
 }
 
-void ScriptProgress::showDialog() {
+void WorkProgress::showDialog() {
   m_dialog = new QProgressDialog(m_parent);
   m_dialog->setWindowTitle(QCoreApplication::applicationName());
   m_dialog->setWindowModality(Qt::ApplicationModal);
-  m_dialog->setCancelButtonText(QObject::tr("Cancel"));
+  if (m_cancel == Cancel::Offered) {
+    m_dialog->setCancelButtonText(QObject::tr("Cancel"));
+  } else {
+    m_dialog->setCancelButton(nullptr);
+    m_dialog->installEventFilter(new KeepOpen(m_dialog));
+  }
   m_dialog->setAutoClose(false);
   m_dialog->setAutoReset(false);
   m_dialog->setMinimumDuration(0);
-  m_dialog->setRange(0, clampToInt(m_totalLines));
+  m_dialog->setRange(0, clampToInt(m_totalSteps));
   m_dialog->setMinimumWidth(360);
   m_dialog->show();
 }
 
-void ScriptProgress::keepAlive() {
+void WorkProgress::keepAlive() {
   if (m_sinceEvents.elapsed() < kEventIntervalMs) return;
   m_sinceEvents.restart();
   // Until the modal dialog is up, clicks and keys wait in the queue: a second run or a
@@ -72,6 +105,10 @@ void ScriptProgress::keepAlive() {
   // keeps input away from every other window itself, and its Cancel button must work.
   QCoreApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
+
+ScriptProgress::ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
+                               std::chrono::milliseconds showAfter)
+    : WorkProgress(parent, title, totalLines, QObject::tr("%1 of %2 lines done"), Cancel::Offered, showAfter) {}
 
 std::size_t CountScriptLines(const QString& path) {
   QFile file(path);

@@ -15,31 +15,31 @@ class QWidget;
 
 namespace tonvisor {
 
-// Keeps the window alive while a script runs on the user-interface thread. Over Ethernet
-// every write takes at least 20 ms, so an init script of a few hundred lines blocks for
-// seconds: the run repaints the windows as it goes, and once it has lasted longer than
-// showAfter a progress dialog with the lines done and a Cancel button comes up. Cancel stops
-// the run after the line in progress.
-class ScriptProgress {
+// Keeps the window alive while long link work runs on the user-interface thread. Over
+// Ethernet every access takes at least 20 ms, so an init script of a few hundred lines or an EQ
+// preset (78 writes) blocks for seconds: the work repaints the windows as it goes, and once it
+// has lasted longer than showAfter a progress dialog with the steps done comes up, with a
+// Cancel button when the work can stop between steps. Until then, the user's clicks and keys
+// wait; the dialog, once up, keeps them from every other window.
+class WorkProgress {
  public:
   static constexpr std::chrono::milliseconds kShowAfter{500};
+  enum class Cancel { Offered, NotOffered };
 
-  ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
-                 std::chrono::milliseconds showAfter = kShowAfter);
-  ~ScriptProgress();
-  ScriptProgress(const ScriptProgress&) = delete;
-  ScriptProgress& operator=(const ScriptProgress&) = delete;
+  // stepsDone is the dialog's second line, "%1" the steps done and "%2" the total.
+  WorkProgress(QWidget* parent, const QString& title, std::size_t totalSteps, const QString& stepsDone,
+               Cancel cancel, std::chrono::milliseconds showAfter = kShowAfter);
+  ~WorkProgress();
+  WorkProgress(const WorkProgress&) = delete;
+  WorkProgress& operator=(const WorkProgress&) = delete;
 
-  // What is counted, "lines" unless told otherwise ("registers" for a Read All).
-  void setUnit(const QString& unit) { m_unit = unit; }
-
-  // Called after each line; false asks the run to stop.
-  bool lineDone(std::size_t linesDone);
-  // Closes the dialog: the run's closing messages must not sit in front of a progress window
+  // Called after each step; false asks the work to stop (only when Cancel is offered).
+  bool stepDone(std::size_t stepsDone);
+  // Closes the dialog: the work's closing messages must not sit in front of a progress window
   // that has nothing more to show.
   void close();
 
-  // The dialog, once the run has lasted long enough to show it.
+  // The dialog, once the work has lasted long enough to show it.
   QProgressDialog* dialog() const { return m_dialog.data(); }
 
  private:
@@ -48,13 +48,25 @@ class ScriptProgress {
 
   QWidget* m_parent;
   QString m_title;
-  std::size_t m_totalLines;
-  QString m_unit = QStringLiteral("lines");
+  std::size_t m_totalSteps;
+  QString m_stepsDone;
+  Cancel m_cancel;
   std::chrono::milliseconds m_showAfter;
   QElapsedTimer m_started;
   QElapsedTimer m_sinceEvents;
+  QElapsedTimer m_sinceCount;
   QPointer<QProgressDialog> m_dialog;
   bool m_cancelled = false;
+};
+
+// A script run's progress: lines done, and Cancel stops the run after the line in progress.
+class ScriptProgress : public WorkProgress {
+ public:
+  ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
+                 std::chrono::milliseconds showAfter = kShowAfter);
+
+  // Called after each line; false asks the run to stop.
+  bool lineDone(std::size_t linesDone) { return stepDone(linesDone); }
 };
 
 // The number of lines a script file holds (what the progress dialog counts up to); 0 when

@@ -1,0 +1,127 @@
+#include "panel/avc_page.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "link/typed_text.h"
+#include "panel/dap_codes.h"
+
+namespace tonvisor {
+
+namespace {
+
+constexpr Choice kMaxGains[] = {{"0dB", 0}, {"6dB", 1}, {"12dB", 2}};
+constexpr Choice kLbiResponses[] = {{"0ms", 0}, {"25ms", 1}, {"50ms", 2}, {"100ms", 3}};
+
+constexpr CheckRow kAvcEnable{"Enable AVC", &field::WriteAvcEnable, " Enable AVC Failed"};
+constexpr ChoiceRow kMaxGain{"AVC Max Gain(dB)", kMaxGains, &field::WriteAvcMaxGain, " Set AVC Max Gain Failed ", 1};
+constexpr ChoiceRow kLbiResponse{"LBI Response(ms)", kLbiResponses, &field::WriteAvcLbiResponse,
+                                 " Set AVC LBI Response Failed ", 1};
+
+constexpr const char* kThreshold = "Threshold (dB)";
+constexpr const char* kDecayRate = "AVC Decay Rate (dB/s)";
+constexpr const char* kAttackRate = "AVC Attack Rate (dB/s)";
+
+// The number a box starts with; a box without one reads as 0.
+double Typed(const QLineEdit* box) { return ReadLeadingDecimal(box->text().toStdString()).value_or(0.0); }
+
+QString Kilohertz(double hz) { return QString::number(hz / 1000.0); }
+
+}  // namespace
+
+AvcPage::AvcPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "AvcPage", parent) {}
+
+void AvcPage::build() {
+  auto* boxes = new QVBoxLayout;
+  addCheck(boxes, kAvcEnable);
+  auto* form = new QFormLayout;
+  addChoice(form, kMaxGain);
+  addChoice(form, kLbiResponse);
+  auto* lists = new QHBoxLayout;
+  lists->addLayout(form);
+  lists->addStretch();
+
+  // Left to right: threshold, decay rate, attack rate, a few letters apart.
+  const int gap = fontMetrics().horizontalAdvance(QStringLiteral("MMM"));
+  auto* numbers = new QHBoxLayout;
+  numbers->addLayout(addNumber(kThreshold, "-12", m_threshold, &AvcPage::setThreshold));
+  numbers->addSpacing(gap);
+  numbers->addLayout(addNumber(kDecayRate, "4", m_decay, &AvcPage::setDecayRate));
+  numbers->addSpacing(gap);
+  numbers->addLayout(addNumber(kAttackRate, "32", m_attack, &AvcPage::setAttackRate));
+  numbers->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(boxes);
+  layout->addLayout(lists);
+  layout->addSpacing(gap / 2);
+  layout->addLayout(numbers);
+  layout->addStretch();
+}
+
+QLayout* AvcPage::addNumber(const char* text, const char* initial, QLineEdit*& box, void (AvcPage::*set)()) {
+  box = edit(QString(), tr(initial));
+  box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000")));
+  QPushButton* setButton = button("Set");
+  // Three buttons read "Set": each is named after the box it writes.
+  setButton->setAccessibleName(tr("Set %1").arg(tr(text)));
+  connect(setButton, &QPushButton::clicked, this, set);
+  auto* column = new QVBoxLayout;
+  column->addWidget(caption(text, box));
+  column->addWidget(box, 0, Qt::AlignLeft);
+  column->addWidget(setButton, 0, Qt::AlignLeft);
+  return column;
+}
+
+void AvcPage::setThreshold() {
+  const std::optional<int> code = AvcThresholdCode(Typed(m_threshold));
+  if (!code) {
+    tell(tr("The %1 must be at most %2: the chip's threshold goes no higher.")
+             .arg(tr(kThreshold), QString::number(AvcThresholdHighestDb(), 'f', 2)));
+    return;
+  }
+  apply(field::WriteAvcThreshold, *code, " Set AVC Threshold Failed ");
+}
+
+std::optional<double> AvcPage::typedRate(const QLineEdit* box) {
+  // Rates are per sample: without the sample rate there is nothing to work them out from.
+  if (!(state().systemSampleRate > 0.0)) {
+    tell(tr("Set the sample rate with Config Clock on the Initialization page first: the AVC attack and decay "
+            "rates depend on it."));
+    return std::nullopt;
+  }
+  return Typed(box);
+}
+
+void AvcPage::setDecayRate() {
+  const std::optional<double> rate = typedRate(m_decay);
+  if (!rate) return;
+  const double fs = state().systemSampleRate;
+  const std::optional<int> code = AvcDecayCode(*rate, fs);
+  if (!code) {
+    tell(tr("The %1 must be from 0 to %2 at a sample rate of %3 kHz.")
+             .arg(tr(kDecayRate), QString::number(AvcDecayHighest(fs), 'f', 1), Kilohertz(fs)));
+    return;
+  }
+  apply(field::WriteAvcDecayRate, *code, " Set AVC Decay Rate Failed ");
+}
+
+void AvcPage::setAttackRate() {
+  const std::optional<double> rate = typedRate(m_attack);
+  if (!rate) return;
+  const double fs = state().systemSampleRate;
+  const std::optional<int> code = AvcAttackCode(*rate, fs);
+  if (!code) {
+    tell(tr("The %1 must be from 0 to %2 at a sample rate of %3 kHz.")
+             .arg(tr(kAttackRate), QString::number(AvcAttackHighest(fs), 'f', 1), Kilohertz(fs)));
+    return;
+  }
+  apply(field::WriteAvcAttackRate, *code, " Set AVC Attack Rate Failed ");
+}
+
+}  // namespace tonvisor

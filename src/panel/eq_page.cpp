@@ -1,0 +1,205 @@
+#include "panel/eq_page.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "codec/peq_presets.h"
+#include "link/typed_text.h"
+#include "panel/dap_codes.h"
+#include "panel/live_slider.h"
+#include "panel/up_down.h"
+
+namespace tonvisor {
+
+namespace {
+
+// The equaliser modes, as the mode field's codes.
+constexpr int kDisabled = 0;
+constexpr int kPeq = 1;
+constexpr int kToneControl = 2;
+constexpr int kGeq = 3;
+constexpr Choice kModes[] = {{"Disabled", kDisabled}, {"PEQ", kPeq}, {"GEQ", kGeq}, {"Tone Control", kToneControl}};
+constexpr Choice kPresets[] = {{"Flat", static_cast<int>(PeqPreset::Flat)},
+                               {"Rock", static_cast<int>(PeqPreset::Rock)},
+                               {"Classical", static_cast<int>(PeqPreset::Classical)},
+                               {"Dance", static_cast<int>(PeqPreset::Dance)},
+                               {"Acoustic", static_cast<int>(PeqPreset::Acoustic)}};
+
+constexpr const char* kModeCaption = "Select PEQ/GEQ/Tone Control";
+constexpr const char* kModeFailed = " Error Enable EQ Mode";
+constexpr const char* kPresetCaption = "PEQ Control";
+// The parametric equaliser's seven bands, all of them used by every preset.
+constexpr int kPeqFilters = 7;
+// A preset: the number of filters, then 77 coefficient writes (Acoustic 78).
+constexpr std::size_t kPresetAccesses = 78;
+
+constexpr std::size_t kGeqBands = 5;
+constexpr std::size_t kBass = 5;
+constexpr std::size_t kTreble = 6;
+// Return reads the boxes in this order.
+constexpr std::size_t kTypedOrder[] = {kBass, 0, 1, 2, 3, 4, kTreble};
+
+}  // namespace
+
+EqPage::EqPage(const PanelContext& context, QWidget* parent)
+    : ChipPage(context, "EqPage", parent),
+      m_bands{{{"GEQ0", "115Hz", &field::WriteGeq0Volume, " Writing GEQ0 Failed"},
+               {"GEQ1", "330Hz", &field::WriteGeq1Volume, " Writing GEQ1 Failed"},
+               {"GEQ2", "990Hz", &field::WriteGeq2Volume, " Writing GEQ2 Failed"},
+               {"GEQ3", "3000Hz", &field::WriteGeq3Volume, " Writing GEQ3 Failed"},
+               {"GEQ4", "9900Hz", &field::WriteGeq4Volume, " Writing GEQ4 Failed"},
+               {"Bass", nullptr, &field::WriteToneBass, " Writing Bass Failed"},
+               {"Treble", nullptr, &field::WriteToneTreble, " Writing Treble Failed"}}} {}
+
+void EqPage::build() {
+  auto* modeForm = new QFormLayout;
+  m_mode = addChoice(modeForm, {kModeCaption, kModes}, [this](int mode) { modeChosen(mode); });
+  m_presets = list(kPresets);
+  m_presets->setAccessibleName(tr(kPresetCaption));
+  connect(m_presets, &QComboBox::activated, this,
+          [this](int index) { presetChosen(m_presets->itemData(index).toInt()); });
+  QGroupBox* peq = group(kPresetCaption);
+  (new QVBoxLayout(peq))->addWidget(m_presets);
+
+  auto* top = new QHBoxLayout;
+  top->setAlignment(Qt::AlignTop);
+  top->addLayout(modeForm);
+  top->addSpacing(fontMetrics().horizontalAdvance(QStringLiteral("MMM")));
+  top->addWidget(peq);
+  top->addStretch();
+
+  QGroupBox* geq = group("GEQ Control");
+  auto* geqColumns = new QHBoxLayout(geq);
+  for (std::size_t b = 0; b < kGeqBands; ++b) geqColumns->addLayout(addBand(m_bands[b]));
+  QGroupBox* tone = group("Tone Control Setting");
+  auto* toneColumns = new QHBoxLayout(tone);
+  toneColumns->addLayout(addBand(m_bands[kBass]));
+  toneColumns->addLayout(addBand(m_bands[kTreble]));
+  auto* bands = new QHBoxLayout;
+  bands->addWidget(geq, kGeqBands);
+  bands->addWidget(tone, 2);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addLayout(bands, 1);
+
+  // Nothing is on until a mode is chosen; nothing is written meanwhile.
+  for (Band& band : m_bands) {
+    for (QWidget* control : {static_cast<QWidget*>(band.slider), static_cast<QWidget*>(band.box),
+                             static_cast<QWidget*>(band.steps)}) {
+      control->setEnabled(false);
+    }
+  }
+  m_presets->setEnabled(false);
+}
+
+QLayout* EqPage::addBand(Band& band) {
+  band.slider = new LiveSlider(Qt::Vertical, kEqBandLargest, kEqBandZeroDb);
+  band.slider->setAccessibleName(tr(band.name));
+  band.box = edit(tr("%1 value").arg(tr(band.name)), QString::fromStdString(EqGainText(0.0)));
+  band.box->setMaximumWidth(band.box->fontMetrics().horizontalAdvance(QStringLiteral("-00.000")) + 8);
+  band.steps = new UpDown(tr("%1 up-down").arg(tr(band.name)), 0, kEqBandLargest, kEqBandZeroDb);
+
+  auto* column = new QVBoxLayout;
+  auto* name = new QLabel(tr(band.name));
+  column->addWidget(name, 0, Qt::AlignHCenter);
+  if (band.frequency != nullptr) column->addWidget(new QLabel(tr(band.frequency)), 0, Qt::AlignHCenter);
+  column->addWidget(band.slider, 1, Qt::AlignHCenter);
+  auto* typed = new QHBoxLayout;
+  typed->setSpacing(1);
+  typed->addWidget(band.steps);
+  typed->addWidget(band.box);
+  column->addLayout(typed);
+
+  connect(band.slider, &LiveSlider::moved, this, [this, &band](int code) {
+    band.steps->setPosition(code);
+    bandMoved(band, code);
+  });
+  connect(band.steps, &UpDown::stepped, this, [this, &band](int code) {
+    band.slider->setValue(code);
+    bandMoved(band, code);
+  });
+  return column;
+}
+
+void EqPage::modeChosen(int mode) {
+  m_presets->setEnabled(mode == kPeq);
+  for (std::size_t b = 0; b < m_bands.size(); ++b) {
+    const bool on = b < kGeqBands ? mode == kGeq : mode == kToneControl;
+    m_bands[b].slider->setEnabled(on);
+    m_bands[b].box->setEnabled(on);
+    m_bands[b].steps->setEnabled(on);
+  }
+  act([&] {
+    // The parametric equaliser runs all seven filters, whatever it ran before.
+    if (mode == kPeq) codec().WriteNumPeqFilters(kPeqFilters);
+    if (codec().SelectEqMode(mode).status != status::kOk) tell(kModeFailed);
+  });
+}
+
+void EqPage::presetChosen(int preset) {
+  const auto chosen = static_cast<PeqPreset>(preset);
+  const std::size_t accesses = kPresetAccesses + (chosen == PeqPreset::Acoustic ? 1 : 0);
+  // Over Ethernet a preset takes seconds: a progress window, and one message at the end when
+  // writes did not reach the chip.
+  actWithProgress(tr("Load Preset"), accesses, [&] {
+    WriteLog& log = link().writeLog();
+    log.appendComment("   \n");
+    log.appendComment("# Load Preset\n");
+    codec().WriteNumPeqFilters(kPeqFilters);
+    LoadPeqPreset(link(), chosen);
+    return status::kOk;
+  });
+}
+
+void EqPage::bandMoved(Band& band, int code) {
+  band.gainDb = EqBandGainDb(code);
+  showGains();
+  apply(*band.field, code, band.failure);
+}
+
+void EqPage::showGains() {
+  for (Band& band : m_bands) band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
+}
+
+bool EqPage::enterPressed() {
+  // Every box is read before anything is written: a box without a number is named, and
+  // nothing is written.
+  double typed[7] = {};
+  for (const std::size_t b : kTypedOrder) {
+    const std::string text = m_bands[b].box->text().trimmed().toStdString();
+    const NumberReading<double> number = ReadFiniteNumber(text);
+    if (!number.value && !number.outOfRange) {
+      tell(tr("The %1 gain must be a number of dB, such as -1.25.").arg(tr(m_bands[b].name)));
+      return true;
+    }
+    // Too large for a double is beyond the band's range; too small is 0 dB.
+    typed[b] = number.value ? *number.value : ReadLeadingDecimal(text).value_or(0.0);
+  }
+  for (std::size_t b = 0; b < m_bands.size(); ++b) m_bands[b].gainDb = typed[b];
+
+  const int mode = m_mode->currentData().toInt();
+  act([&] {
+    for (std::size_t b = 0; b < m_bands.size(); ++b) {
+      Band& band = m_bands[b];
+      if (b < kGeqBands ? mode != kGeq : mode != kToneControl) continue;
+      const ClampedCode code = EqBandCodeFromGain(band.gainDb);
+      // Beyond -11.75 or +12 dB the band is set to the nearer end, and its box says so.
+      if (code.clamped) {
+        band.gainDb = EqBandGainDb(code.code);
+        band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
+      }
+      band.slider->setValue(code.code);
+      band.steps->setPosition(code.code);
+      codec().apply(*band.field, code.code);
+    }
+  });
+  return true;
+}
+
+}  // namespace tonvisor
