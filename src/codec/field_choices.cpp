@@ -24,6 +24,12 @@ constexpr FieldChoices kTable[] = {
     {&field::ConfigureDapSelect, choices::kDapSource},
     {&field::ConfigureAdcInput, choices::kAdcInput},
     {&field::SelectHpInput, choices::kHpInput},
+    {&field::WriteDapMixerInput, choices::kMixerInput},
+    {&field::WriteBassCutoff, choices::kBassCutoff},
+    {&field::WriteBassHpfCutoff, choices::kBassHpfCutoff},
+    {&field::SelectEqMode, choices::kEqMode},
+    {&field::WriteAvcMaxGain, choices::kAvcMaxGain},
+    {&field::WriteAvcLbiResponse, choices::kAvcLbiResponse},
 };
 
 }  // namespace

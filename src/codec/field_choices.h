@@ -33,6 +33,16 @@ inline constexpr Choice kOutputSource[] = {{"ADC", 0}, {"I2S_DIN", 1}, {"DAP", 3
 inline constexpr Choice kDapSource[] = {{"ADC", 0}, {"I2S_DIN", 1}};
 inline constexpr Choice kAdcInput[] = {{"MIC", 0}, {"LINEIN", 1}};
 inline constexpr Choice kHpInput[] = {{"DAC", 0}, {"LINEIN", 1}};
+// Audio processor
+inline constexpr Choice kMixerInput[] = {{"ADC", 0}, {"I2S_DIN", 1}};
+inline constexpr Choice kBassCutoff[] = {{"80", 0},  {"100", 1}, {"125", 2}, {"150", 3},
+                                         {"175", 4}, {"200", 5}, {"225", 6}};
+inline constexpr Choice kBassHpfCutoff[] = {{"80", 0},  {"100", 1}, {"125", 2}, {"150", 3},
+                                            {"175", 4}, {"200", 5}, {"225", 6}, {"SAME_AS_CUTOFF_FREQ", 7}};
+// The mode field's codes: 0 disabled, 1 PEQ, 2 tone control, 3 GEQ; listed in the page's order.
+inline constexpr Choice kEqMode[] = {{"Disabled", 0}, {"PEQ", 1}, {"GEQ", 3}, {"Tone Control", 2}};
+inline constexpr Choice kAvcMaxGain[] = {{"0dB", 0}, {"6dB", 1}, {"12dB", 2}};
+inline constexpr Choice kAvcLbiResponse[] = {{"0ms", 0}, {"25ms", 1}, {"50ms", 2}, {"100ms", 3}};
 }  // namespace choices
 
 // The named values of a field; empty for a field set by number (a volume, a level).

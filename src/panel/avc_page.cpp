@@ -15,12 +15,10 @@ namespace tonvisor {
 
 namespace {
 
-constexpr Choice kMaxGains[] = {{"0dB", 0}, {"6dB", 1}, {"12dB", 2}};
-constexpr Choice kLbiResponses[] = {{"0ms", 0}, {"25ms", 1}, {"50ms", 2}, {"100ms", 3}};
 
 constexpr CheckRow kAvcEnable{"Enable AVC", &field::WriteAvcEnable, " Enable AVC Failed"};
-constexpr ChoiceRow kMaxGain{"AVC Max Gain(dB)", kMaxGains, &field::WriteAvcMaxGain, " Set AVC Max Gain Failed ", 1};
-constexpr ChoiceRow kLbiResponse{"LBI Response(ms)", kLbiResponses, &field::WriteAvcLbiResponse,
+constexpr ChoiceRow kMaxGain{"AVC Max Gain(dB)", choices::kAvcMaxGain, &field::WriteAvcMaxGain, " Set AVC Max Gain Failed ", 1};
+constexpr ChoiceRow kLbiResponse{"LBI Response(ms)", choices::kAvcLbiResponse, &field::WriteAvcLbiResponse,
                                  " Set AVC LBI Response Failed ", 1};
 
 constexpr const char* kThreshold = "Threshold (dB)";

@@ -23,18 +23,14 @@ namespace tonvisor {
 
 namespace {
 
-constexpr Choice kCutoffs[] = {{"80", 0},  {"100", 1}, {"125", 2}, {"150", 3},
-                               {"175", 4}, {"200", 5}, {"225", 6}};
-// Any text but the seven frequencies is the last code.
-constexpr Choice kHpfCutoffs[] = {{"80", 0},  {"100", 1}, {"125", 2}, {"150", 3},
-                                  {"175", 4}, {"200", 5}, {"225", 6}, {"SAME_AS_CUTOFF_FREQ", 7}};
+// Any text but the seven frequencies is the high-pass filter's last code.
 constexpr int kInitialCutoff = 4;  // "175"
 
 constexpr CheckRow kBassEnable{"Enable Bass Enhance", &field::WriteBassEnhanceEnable,
                                "Setting Bass Enhance Enable failed"};
-constexpr ChoiceRow kCutoff{"Cut-Off Frequency(Hz)", kCutoffs, &field::WriteBassCutoff,
+constexpr ChoiceRow kCutoff{"Cut-Off Frequency(Hz)", choices::kBassCutoff, &field::WriteBassCutoff,
                             "Setting Bass Cut Off Freq failed", kInitialCutoff};
-constexpr ChoiceRow kHpfCutoff{"High Pass Filter Cut-Off Frequency(Hz)", kHpfCutoffs, &field::WriteBassHpfCutoff,
+constexpr ChoiceRow kHpfCutoff{"High Pass Filter Cut-Off Frequency(Hz)", choices::kBassHpfCutoff, &field::WriteBassHpfCutoff,
                                "Setting Bass HPF Cut Off Freq failed", 7};
 constexpr CheckRow kHpfBypass{"Bypass High Pass Filter", &field::WriteBassHpfBypass,
                               "Setting Bass Enhance Bypass HPF failed"};
@@ -128,7 +124,7 @@ void BassPage::showEvent(QShowEvent* event) {
   m_shownOnce = true;
   // The chip's cut-off is made to agree with the list the first time the user sees it; the
   // write says nothing of how it went.
-  act([&] { codec().WriteBassCutoff(kCutoffs[kInitialCutoff].code); });
+  act([&] { codec().WriteBassCutoff(choices::kBassCutoff[kInitialCutoff].code); });
 }
 
 void BassPage::showLevels() {

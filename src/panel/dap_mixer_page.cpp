@@ -16,10 +16,9 @@ namespace tonvisor {
 
 namespace {
 
-constexpr Choice kMixerInputs[] = {{"ADC", 0}, {"I2S_DIN", 1}};
 
 constexpr CheckRow kMixerEnable{"Enable DAP Mixer", &field::WriteDapMixerEnable, " Enable DAP Mixer Failed"};
-constexpr ChoiceRow kMixerInput{"Select DAP Mixer Input", kMixerInputs, &field::WriteDapMixerInput,
+constexpr ChoiceRow kMixerInput{"Select DAP Mixer Input", choices::kMixerInput, &field::WriteDapMixerInput,
                                 " Set Mixer Input Failed "};
 
 // A slider's position is the 16-bit gain itself: 32768 is unity, shown "100%".

@@ -19,11 +19,9 @@ namespace tonvisor {
 namespace {
 
 // The equaliser modes, as the mode field's codes.
-constexpr int kDisabled = 0;
 constexpr int kPeq = 1;
 constexpr int kToneControl = 2;
 constexpr int kGeq = 3;
-constexpr Choice kModes[] = {{"Disabled", kDisabled}, {"PEQ", kPeq}, {"GEQ", kGeq}, {"Tone Control", kToneControl}};
 constexpr Choice kPresets[] = {{"Flat", static_cast<int>(PeqPreset::Flat)},
                                {"Rock", static_cast<int>(PeqPreset::Rock)},
                                {"Classical", static_cast<int>(PeqPreset::Classical)},
@@ -58,7 +56,7 @@ EqPage::EqPage(const PanelContext& context, QWidget* parent)
 
 void EqPage::build() {
   auto* modeForm = new QFormLayout;
-  m_mode = addChoice(modeForm, {kModeCaption, kModes}, [this](int mode) { modeChosen(mode); });
+  m_mode = addChoice(modeForm, {kModeCaption, choices::kEqMode}, [this](int mode) { modeChosen(mode); });
   m_presets = list(kPresets);
   m_presets->setAccessibleName(tr(kPresetCaption));
   connect(m_presets, &QComboBox::activated, this,
