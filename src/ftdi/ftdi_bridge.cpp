@@ -49,9 +49,19 @@ std::string hex2(std::uint8_t byte) {
 }  // namespace
 
 std::string DescribeFtdiDevice(const DeviceInfo& device) {
+  // Appended piece by piece: GCC 12 at -O3 takes "literal" + string for an overlapping copy.
   std::string text = "FT2232H ";
-  text += device.serial.empty() ? "#" + std::to_string(device.index) : device.serial;
-  if (!device.description.empty()) text += " (" + device.description + ")";
+  if (device.serial.empty()) {
+    text += '#';
+    text += std::to_string(device.index);
+  } else {
+    text += device.serial;
+  }
+  if (!device.description.empty()) {
+    text += " (";
+    text += device.description;
+    text += ')';
+  }
   return text;
 }
 

@@ -713,7 +713,7 @@ void EmulatedFt2232h::i2cStart(bool repeated) {
     m_trace += " Sr";
   } else {
     if (!m_trace.empty()) m_i2cTrace.push_back(m_trace);  // one that never saw its STOP
-    m_trace = "S";
+    m_trace.assign(1, 'S');  // not = "S": GCC 12 at -O3 warns of an overlapping copy there
     m_written.clear();
   }
   m_i2c = I2cState::Address;
@@ -736,7 +736,9 @@ void EmulatedFt2232h::i2cStop() {
 }
 
 void EmulatedFt2232h::traceByte(std::uint8_t byte, bool acknowledged) {
-  m_trace += " " + hexByte(byte) + (acknowledged ? "+" : "-");
+  m_trace += ' ';
+  m_trace += hexByte(byte);
+  m_trace += acknowledged ? '+' : '-';
 }
 
 // ---- the bus --------------------------------------------------------------------------

@@ -7,11 +7,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -52,6 +55,42 @@ class Watchdog {
   bool m_finished = false;
   std::thread m_thread;
 };
+
+// Presses a button of the next message box once it is up. It polls rather than looking once:
+// on a loaded machine the box can come later than the next turn of the event loop.
+class MessageBoxAnswer {
+ public:
+  explicit MessageBoxAnswer(QMessageBox::StandardButton button) {
+    m_timer.setInterval(10);
+    QObject::connect(&m_timer, &QTimer::timeout, [this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      m_timer.stop();
+      told << box->windowTitle() + " | " + box->text();
+      // A box without the expected button is recorded (the test then fails on what it says)
+      // and closed the way Escape would.
+      if (QAbstractButton* answer = box->button(button)) {
+        answer->click();
+      } else {
+        box->reject();
+      }
+    });
+    m_timer.start();
+  }
+  QStringList told;
+
+ private:
+  QTimer m_timer;
+};
+
+// Return in the dialog's name box, with its completion list closed first: while that list is
+// up, Return takes its item instead of choosing the file.
+void PressReturnIn(QLineEdit* name) {
+  if (QCompleter* completer = name->completer(); completer != nullptr && completer->popup() != nullptr) {
+    completer->popup()->hide();
+  }
+  QTest::keyClick(name, Qt::Key_Return);
+}
 
 // A folder with a script without extension whose contents look like a PDF, a text file and
 // a FIFO nobody writes to.
@@ -132,34 +171,33 @@ TEST(ScriptFileDialog, RefusesAFifoAndTakesARegularFile) {
     dialog->show();
     dialog->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-    QStringList told;
-    QTimer::singleShot(0, [&told] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      ASSERT_NE(box, nullptr);
-      told << box->windowTitle() + " | " + box->text();
-      box->button(QMessageBox::Ok)->click();
-    });
-    // Typed into the name box, as the user does (which also selects the file in the list).
+    // A name in the name box, then Return. Put there rather than typed, in a folder already
+    // read: typing opens the name box's completion list and selects in a listing still being
+    // read, and on a loaded machine their timing would decide what Return takes.
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    auto* listing = dialog->findChild<QAbstractItemView*>("listView");
     ASSERT_NE(name, nullptr);
-    name->setFocus();
-    QTest::keyClicks(name, "pipe");
-    QTest::keyClick(name, Qt::Key_Return);
-    EXPECT_EQ(told, QStringList{"Tonvisor | " + folder.path("pipe") + " is not a regular file; a script must be one."});
+    ASSERT_NE(listing, nullptr);
+    ListedType(dialog.get(), folder.path("a.txt"));
+    const auto chooseByName = [&](const QString& file) {
+      listing->clearSelection();
+      name->setFocus();
+      name->setText(file);
+    };
+    {
+      MessageBoxAnswer refusal(QMessageBox::Ok);
+      chooseByName(QStringLiteral("pipe"));
+      PressReturnIn(name);
+      EXPECT_EQ(refusal.told,
+                QStringList{"Tonvisor | " + folder.path("pipe") + " is not a regular file; a script must be one."});
+    }
     EXPECT_TRUE(dialog->isVisible());
 
     // An existing regular file: opened at once, and asked about before it is overwritten.
-    if (mode == ScriptDialogMode::Save) {
-      QTimer::singleShot(0, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        box->button(QMessageBox::Yes)->click();
-      });
-    }
-    name->setFocus();
-    name->selectAll();
-    QTest::keyClicks(name, "a.txt");
-    QTest::keyClick(name, Qt::Key_Return);
+    std::optional<MessageBoxAnswer> overwrite;
+    if (mode == ScriptDialogMode::Save) overwrite.emplace(QMessageBox::Yes);
+    chooseByName(QStringLiteral("a.txt"));
+    PressReturnIn(name);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(dialog->selectedFiles(), QStringList{folder.path("a.txt")});
