@@ -42,6 +42,7 @@
 #include "link/user_action.h"
 #include "panel/dap_page.h"
 #include "panel/main_sheet.h"
+#include "panel_program.h"
 #include "panel/unsaved_log_question.h"
 #include "panel/panel_context.h"
 #include "sim/board_server.h"
@@ -52,6 +53,9 @@
 extern char** environ;
 
 namespace {
+
+using tonvisor::bench::Program;
+using tonvisor::bench::ResidentKilobytes;
 
 double NowMs() {
   timespec now{};
@@ -67,34 +71,6 @@ double CpuMs() {
   const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
-
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
-class QuietMessenger final : public tonvisor::Messenger {
- public:
-  void show(const tonvisor::Message&) override {}
-  using tonvisor::Messenger::show;
-};
-
-// The program as start-up builds it, on the simulated chip.
-struct Program {
-  tonvisor::ChipModel chip;
-  tonvisor::SimulatedBridge bridge{chip};
-  QuietMessenger messenger;
-  tonvisor::DeviceLink link{bridge, messenger};
-  tonvisor::CodecOperations codec{link};
-  tonvisor::PanelState state;
-  tonvisor::DialogFileChooser files;
-  tonvisor::MessageBoxUnsavedLogQuestion unsavedLog;
-  tonvisor::PanelContext context{link, codec, state, files, unsavedLog};
-  tonvisor::MainSheet sheet{context};
-};
 
 // Notes the first paint of a window.
 class FirstPaint : public QObject {

@@ -26,6 +26,7 @@
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
 #include "panel/main_sheet.h"
+#include "panel_program.h"
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
 #include "sim/chip_model.h"
@@ -36,14 +37,11 @@
 
 namespace {
 
+using tonvisor::bench::Program;
+using tonvisor::bench::ResidentKilobytes;
+
 using Clock = std::chrono::steady_clock;
 using tonvisor::WriteLog;
-
-class QuietMessenger final : public tonvisor::Messenger {
- public:
-  void show(const tonvisor::Message&) override {}
-  using tonvisor::Messenger::show;
-};
 
 // Milliseconds since the process was started (its start time in /proc, in clock ticks since
 // boot), so the figure includes loading Qt and the program.
@@ -63,28 +61,6 @@ double MillisecondsSinceProcessStart() {
   const double nowMs = static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
   return nowMs - static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
-
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
-// The program as start-up builds it.
-struct Program {
-  tonvisor::ChipModel chip;
-  tonvisor::SimulatedBridge bridge{chip};
-  QuietMessenger messenger;
-  tonvisor::DeviceLink link{bridge, messenger};
-  tonvisor::CodecOperations codec{link};
-  tonvisor::PanelState state;
-  tonvisor::DialogFileChooser files;
-  tonvisor::MessageBoxUnsavedLogQuestion unsavedLog;
-  tonvisor::PanelContext context{link, codec, state, files, unsavedLog};
-  tonvisor::MainSheet sheet{context};
-};
 
 Program* program = nullptr;
 
