@@ -25,6 +25,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -206,24 +207,25 @@ int RunPresets(int loads, int argc, char** argv) {
   return 0;
 }
 
-// Runs the preset child and reads its lines: ratios of the page's loads and of the link's.
-bool SpawnPresets(int loads, std::vector<double>& page, std::vector<double>& alone) {
+// Starts this program again with the arguments and returns what it printed; nothing when it
+// could not be started or did not end well.
+std::optional<std::string> RunChild(const std::vector<std::string>& arguments) {
   int out[2];
-  if (pipe(out) != 0) return false;
+  if (pipe(out) != 0) return std::nullopt;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  const std::string count = std::to_string(loads);
-  char* argv[] = {const_cast<char*>("pages_bench"), const_cast<char*>("--child-presets"), const_cast<char*>(count.c_str()),
-                  nullptr};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, environ);
+  const int spawned = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   if (spawned != 0) {
     close(out[0]);
-    return false;
+    return std::nullopt;
   }
   std::string text;
   char buffer[256];
@@ -231,7 +233,15 @@ bool SpawnPresets(int loads, std::vector<double>& page, std::vector<double>& alo
   close(out[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return text;
+}
+
+// Runs the preset child and reads its lines: ratios of the page's loads and of the link's.
+bool SpawnPresets(int loads, std::vector<double>& page, std::vector<double>& alone) {
+  const std::optional<std::string> output = RunChild({"pages_bench", "--child-presets", std::to_string(loads)});
+  if (!output) return false;
+  const std::string& text = *output;
   std::size_t at = 0;
   while (at < text.size()) {
     const std::size_t end = text.find('\n', at);
@@ -256,32 +266,10 @@ struct Sample {
 
 // Starts this program as a child with the given arguments and reads its one line.
 bool Spawn(const std::vector<std::string>& arguments, Sample& sample) {
-  int out[2];
-  if (pipe(out) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  const int spawned = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (spawned != 0) {
-    close(out[0]);
-    return false;
-  }
-  std::string text;
-  char buffer[256];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-  close(out[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
+  const std::optional<std::string> text = RunChild(arguments);
+  if (!text) return false;
   char platform[64] = {};
-  const bool read = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-                    std::sscanf(text.c_str(), "%lf %lf %ld %d %d %d %63s %ld", &sample.ms, &sample.cpuMs, &sample.kib,
+  const bool read = std::sscanf(text->c_str(), "%lf %lf %ld %d %d %d %63s %ld", &sample.ms, &sample.cpuMs, &sample.kib,
                                 &sample.tabs, &sample.width, &sample.height, platform, &sample.allShownKib) == 8;
   sample.platform = platform;
   return read;

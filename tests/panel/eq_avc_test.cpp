@@ -26,17 +26,6 @@ struct RecordedEqAvc : EqAvcTest {
   RecordedEqAvc() : EqAvcTest(false) {}
 };
 
-Lines operator+(Lines first, const Lines& then) {
-  first.insert(first.end(), then.begin(), then.end());
-  return first;
-}
-
-Lines Written(const char* comment, std::initializer_list<const char*> writes) {
-  Lines lines;
-  for (const char* write : writes) lines.insert(lines.end(), {"   \n", comment, write});
-  return lines;
-}
-
 constexpr const char* kMode = "# Select between PEQ or GEQ or Tone Control\n";
 const QStringList kGeqBands = {"GEQ0", "GEQ1", "GEQ2", "GEQ3", "GEQ4"};
 

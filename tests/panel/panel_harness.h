@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <ostream>
 #include <iterator>
 #include <memory>
@@ -214,6 +215,20 @@ inline Lines WritesIn(const Lines& log, bool writes = true) {
     if (line.starts_with("W ") == writes) kept.push_back(line);
   }
   return kept;
+}
+
+// Expected log lines one after the other.
+inline Lines operator+(Lines first, const Lines& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+// The log lines of field operations that share one comment: per write, the separator, the
+// comment and the write ("W 0104 0040").
+inline Lines Written(const char* comment, std::initializer_list<const char*> writes) {
+  Lines lines;
+  for (const char* write : writes) lines.insert(lines.end(), {"   \n", comment, write});
+  return lines;
 }
 
 // One run of the program on the recording bridge or on a simulated chip, its main sheet shown,

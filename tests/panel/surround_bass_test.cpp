@@ -25,17 +25,6 @@ struct RecordedDapBlock : DapBlockTest {
   RecordedDapBlock() : DapBlockTest(false) {}
 };
 
-Lines operator+(Lines first, const Lines& then) {
-  first.insert(first.end(), then.begin(), then.end());
-  return first;
-}
-
-Lines Written(const char* comment, std::initializer_list<const char*> writes) {
-  Lines lines;
-  for (const char* write : writes) lines.insert(lines.end(), {"   \n", comment, write});
-  return lines;
-}
-
 constexpr const char* kWidthComment = "# Write KRVL Surround Settings\n";
 constexpr const char* kBassComment = "# Write Bass Enhance Setting\n";
 
