@@ -179,24 +179,11 @@ TEST_F(RecordedEqAvc, EqModeAndBandFailuresUseThePagesOwnTexts) {
 
 // Over Ethernet a preset takes seconds: a window counts the accesses, and is gone at the end.
 TEST(EqPreset, OverEthernetAProgressWindowCountsItsAccesses) {
-  ChipModel boardChip;
-  BoardServer board(boardChip);
-  ASSERT_FALSE(board.start());
-  RecordingBridge bridge;
-  RecordingMessenger messages;
   // 8 ms a write in place of the board's 20: 79 accesses still outlast the half second.
-  DeviceLink link(bridge, messages,
-                  EthernetOptions{.pause = [](std::chrono::milliseconds) { QThread::msleep(8); }});
-  CodecOperations codec(link);
-  PanelState state;
-  FakeFileChooser files;
-  FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
-  MainSheet sheet(context);
-  sheet.show();
-  link.settings().connectionType = "Ethernet";
-  link.settings().ethernetAddress = "127.0.0.1";
-  link.settings().ethernetPort = board.port();
+  ProgramOnBoard<RecordingMessenger> program(
+      EthernetOptions{.pause = [](std::chrono::milliseconds) { QThread::msleep(8); }});
+  MainSheet& sheet = program.sheet;
+  DeviceLink& link = program.link;
 
   auto* processor = static_cast<DigitalAudioProcessingPage*>(sheet.page(MainSheet::Tab::DigitalAudioProcessing));
   sheet.tabs()->setCurrentWidget(processor);
@@ -218,8 +205,8 @@ TEST(EqPreset, OverEthernetAProgressWindowCountsItsAccesses) {
   // The count moves a few times a second.
   EXPECT_TRUE(seen.startsWith("Load Preset\n") && seen.endsWith(" of 79 register accesses done")) << seen.toStdString();
   for (QWidget* window : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QProgressDialog*>(window), nullptr);
-  EXPECT_TRUE(messages.messages.empty());
-  EXPECT_EQ(boardChip.read(reg::DAP_PEQ_REG), 0x0006);
+  EXPECT_TRUE(program.messages.messages.empty());
+  EXPECT_EQ(program.boardChip.read(reg::DAP_PEQ_REG), 0x0006);
 }
 
 TEST_F(EqAvcTest, AvcListsAndBoxWriteTheirFields) {

@@ -96,22 +96,9 @@ TEST_F(FailingChip, DirectWritesReportAFailureInAnyRowOnce) {
 
 // A slow run shows its progress; the run's closing messages come once the window is gone.
 TEST(ScriptRunMessages, TheProgressWindowClosesBeforeTheClosingMessages) {
-  ChipModel boardChip;
-  BoardServer board(boardChip);
-  ASSERT_FALSE(board.start());
-  RecordingBridge bridge;
-  WatchingMessenger messages;
-  DeviceLink link(bridge, messages);  // the board's real 20 ms pause: 40 writes take 0.8 s
-  CodecOperations codec(link);
-  PanelState state;
-  FakeFileChooser files;
-  FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
-  MainSheet sheet(context);
-  sheet.show();
-  link.settings().connectionType = "Ethernet";
-  link.settings().ethernetAddress = "127.0.0.1";
-  link.settings().ethernetPort = board.port();
+  ProgramOnBoard<WatchingMessenger> program;  // the board's real 20 ms pause: 40 writes take 0.8 s
+  FakeFileChooser& files = program.files;
+  MainSheet& sheet = program.sheet;
   QTemporaryDir temp;
   std::string script;
   for (int i = 0; i < 40; ++i) script += "Write 0x0024 0x" + std::to_string(i) + "\n";
@@ -123,10 +110,11 @@ TEST(ScriptRunMessages, TheProgressWindowClosesBeforeTheClosingMessages) {
   sheet.tabs()->setCurrentWidget(tools);
   tools->sheet()->setCurrentWidget(tools->monitorPage());
   Click(Control<QPushButton>(&sheet, "Run Script"));
+  const WatchingMessenger& messages = program.messages;
   ASSERT_EQ(messages.texts.size(), 1u);
   EXPECT_TRUE(messages.texts[0].starts_with("Line 41 of the script was not run")) << messages.texts[0];
   EXPECT_FALSE(messages.progressUp[0]);
-  EXPECT_EQ(boardChip.read(0x0024), 0x0039);
+  EXPECT_EQ(program.boardChip.read(0x0024), 0x0039);
 }
 
 }  // namespace

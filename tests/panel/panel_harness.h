@@ -35,6 +35,7 @@
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
 #include "panel/up_down.h"
+#include "sim/board_server.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "support/recording_bridge.h"
@@ -230,6 +231,32 @@ inline Lines Written(const char* comment, std::initializer_list<const char*> wri
   for (const char* write : writes) lines.insert(lines.end(), {"   \n", comment, write});
   return lines;
 }
+
+// The program with the Ethernet link to the board emulator on loopback (the board's real pause
+// unless options say otherwise), its main sheet shown, messages kept by a Messenger of type M.
+template <typename M>
+struct ProgramOnBoard {
+  explicit ProgramOnBoard(EthernetOptions options = {}) : link(bridge, messages, std::move(options)) {
+    EXPECT_FALSE(board.start());
+    sheet.show();
+    // After the sheet: its Initialization page chooses I2C when it is made.
+    link.settings().connectionType = "Ethernet";
+    link.settings().ethernetAddress = "127.0.0.1";
+    link.settings().ethernetPort = board.port();
+  }
+
+  ChipModel boardChip;
+  BoardServer board{boardChip};
+  RecordingBridge bridge;
+  M messages;
+  DeviceLink link;
+  CodecOperations codec{link};
+  PanelState state;
+  FakeFileChooser files;
+  FakeUnsavedLogQuestion unsavedLog;
+  PanelContext context{link, codec, state, files, unsavedLog};
+  MainSheet sheet{context};
+};
 
 // One run of the program on the recording bridge or on a simulated chip, its main sheet shown,
 // every message recorded instead of shown and the Ethernet link's pauses skipped.
