@@ -28,6 +28,7 @@ UserAction::UserAction(DeviceLink& link) : m_link(link), m_tally(link) {
 }
 
 UserAction::~UserAction() {
+  if (m_link.m_actionDepth == 1) m_link.reportOutsideChanges();
   m_link.m_messenger.endAction();
   if (--m_link.m_actionDepth == 0) m_link.m_boardGone = false;
 }
