@@ -83,6 +83,17 @@ double AvcThresholdHighestDb() {
   return highest;
 }
 
+std::optional<double> AvcThresholdDb(int code) {
+  if (code <= 0) return std::nullopt;
+  return 20.0 * std::log10(code / (0.636 * kUnityGain));
+}
+
+double AvcAttackRate(int code, double sampleRateHz) {
+  return -20.0 * sampleRateHz * std::log10(1.0 - code / kAttackScale);
+}
+
+double AvcDecayRate(int code, double sampleRateHz) { return -20.0 * sampleRateHz * std::log10(1.0 - code / kDecayScale); }
+
 std::optional<int> AvcAttackCode(double dbPerSecond, double sampleRateHz) {
   return AvcRateCode(dbPerSecond, sampleRateHz, kAttackScale);
 }

@@ -46,6 +46,11 @@ double AvcThresholdHighestDb();
 // rate, one whose code does not fit, or without a sample rate to work from.
 std::optional<int> AvcAttackCode(double dbPerSecond, double sampleRateHz);
 std::optional<int> AvcDecayCode(double dbPerSecond, double sampleRateHz);
+// What a code means, the other way round: the threshold in dB (nothing for code 0, which no
+// level reaches) and the rates in dB per second at a sample rate.
+std::optional<double> AvcThresholdDb(int code);
+double AvcAttackRate(int code, double sampleRateHz);
+double AvcDecayRate(int code, double sampleRateHz);
 // The fastest rate each accepts at a sample rate, to a tenth of a dB per second.
 double AvcAttackHighest(double sampleRateHz);
 double AvcDecayHighest(double sampleRateHz);
