@@ -367,7 +367,7 @@ TEST_F(CliOnBridges, TheI2cClockIsChosenAndAnUnpluggedBridgeIsNamed) {
   EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 400000.0);
   EXPECT_EQ(first.stats().timingViolations + first.stats().contention, 0u);
   EXPECT_EQ(run({"read", "2"}).out, "0xA011\n");
-  EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 100000.0);
+  EXPECT_NEAR(first.stats().i2cSclHz, 75758.0, 1.0);  // standard mode, SCL slowed for its high time
 
   first.unplug();
   second.unplug();
