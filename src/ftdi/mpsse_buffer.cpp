@@ -105,8 +105,14 @@ void MpsseBuffer::i2cStop(const I2cClocking& clocking) {
 
 void MpsseBuffer::releasePins() { setPins(0, 0); }
 
+// The chip starts its acknowledge as SCL falls after the eighth bit, while three-phase
+// clocking still holds that bit for a phase: a last bit of 1 is therefore not driven but
+// left to the pull-up, or the bridge would drive SDA high against the chip's acknowledge.
 void MpsseBuffer::i2cWriteByte(std::uint8_t byte) {
-  m_bytes.insert(m_bytes.end(), {mpsse::kBytesOutFalling, 0x00, 0x00, byte});
+  m_bytes.insert(m_bytes.end(), {mpsse::kBitsOutFalling, 0x06, byte});  // the first seven bits
+  const bool lastHigh = (byte & 0x01) != 0;
+  setPins(0, lastHigh ? kSclPin : kSclPin | kSdaOutPin);
+  m_bytes.insert(m_bytes.end(), {mpsse::kBitsOutFalling, 0x00, static_cast<std::uint8_t>(byte << 7)});
   setPins(0, kSclPin);                                   // SDA let go for the chip's acknowledge
   m_bytes.insert(m_bytes.end(), {mpsse::kBitsInRising, 0x00});
   ++m_answers;

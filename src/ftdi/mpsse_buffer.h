@@ -62,7 +62,6 @@ struct I2cClocking {
   int lowBeforeRise = 1;  // SDA set with SCL low before SCL rises for a repeated START or STOP
   int startSetup = 1;     // SCL high before a repeated START: tSU;STA
   int stopSetup = 1;      // SCL high before the STOP: tSU;STO
-  double sclHz() const { return 1e9 / (3.0 * static_cast<double>(phase.count())); }
 };
 
 // Nothing for 0 Hz, above 400 kHz, or below what the divisor reaches.

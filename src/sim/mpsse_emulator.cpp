@@ -634,6 +634,11 @@ void EmulatedFt2232h::updateLines() {
   }
   const bool sda = sdaNow();
   if (sda != m_sda) sdaChanged(sda, m_cursor);
+  // Push-pull high against a chip (or a fault) pulling low, for however short a time: the
+  // level read is anyone's guess on real hardware, and both drivers suffer.
+  const bool fighting = sdaDrivenHigh() && (m_chipPullsSda || m_sdaHeldLow);
+  if (fighting && !m_sdaFight) ++m_stats.contention;
+  m_sdaFight = fighting;
 }
 
 void EmulatedFt2232h::checkTime(const char* name, nanoseconds seen, nanoseconds least, nanoseconds& shortest) {
@@ -655,9 +660,6 @@ void EmulatedFt2232h::sclRose(bool sda) {
     m_stats.shortest.period = std::min(m_stats.shortest.period, m_cursor - m_sclRoseAt);
   }
   m_sclRoseAt = m_cursor;
-  // Push-pull high against a chip (or a fault) pulling low: the level read is anyone's guess
-  // on real hardware, and the chip suffers.
-  if (bit(m_lowDir, kSdaOut) && bit(m_lowValue, kSdaOut) && (m_chipPullsSda || m_sdaHeldLow)) ++m_stats.contention;
   if (!m_cs) {
     m_spiWord = m_spiWord << 1 | (sda ? 1u : 0u);
     ++m_spiBits;

@@ -83,7 +83,7 @@ class EmulatedFt2232h {
     std::uint64_t latencyTimerWaits = 0; // reads whose answer waited for the latency timer
     std::chrono::nanoseconds busTime{0}; // time the MPSSE spent executing commands
     std::uint64_t badCommands = 0;
-    std::uint64_t contention = 0;        // SDA driven high by the bridge while something pulls it low
+    std::uint64_t contention = 0;        // times the bridge drove SDA high while something pulled it low
     std::uint64_t holdViolations = 0;    // I2C data changed at a falling SCL edge, three-phase off
     std::uint64_t timingViolations = 0;  // I2C bus times shorter than the clock rate's mode allows
     std::string firstTimingViolation;    // "tLOW 3.483 us, at least 4.700 us"
@@ -246,6 +246,7 @@ class EmulatedFt2232h {
 
   I2cState m_i2c = I2cState::Idle;
   bool m_chipPullsSda = false;
+  bool m_sdaFight = false;  // the bridge drives SDA high while something pulls it low
   int m_bit = 0;
   std::uint8_t m_shiftIn = 0;
   std::uint8_t m_shiftOut = 0;
