@@ -293,7 +293,14 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
   }
   if (!parsed.options) {
-    err << kProgram << parsed.error << "\n\n" << UsageText();
+    // Called with nothing at all, the usage is what was asked for; after a mistake, the one
+    // line that says what was wrong is what matters.
+    err << kProgram << parsed.error << '\n';
+    if (args.empty()) {
+      err << '\n' << UsageText();
+    } else {
+      err << "Try 'tonvisor-cli --help'.\n";
+    }
     return kExitUsage;
   }
   const Options& options = *parsed.options;
