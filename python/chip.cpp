@@ -50,6 +50,28 @@ std::string OperationArgument(py::handle argument) {
                        std::string(py::str(argument.get_type().attr("__name__"))));
 }
 
+// Lets Ctrl-C (or any signal handler that raises) stop a long run between two accesses. Asked
+// with the GIL released, it takes the GIL only to run Python's signal handlers.
+class Interruption {
+ public:
+  bool keepGoing() {
+    py::gil_scoped_acquire held;
+    if (PyErr_CheckSignals() == 0) return true;
+    m_interrupted = true;
+    return false;
+  }
+  // With the GIL held again: raises what the handler raised (what the link told meanwhile
+  // goes with the run).
+  void raiseIfInterrupted(CollectingMessenger& messenger) const {
+    if (!m_interrupted) return;
+    messenger.take();
+    throw py::error_already_set();
+  }
+
+ private:
+  bool m_interrupted = false;
+};
+
 std::string Joined(const std::vector<Message>& messages) {
   std::string text;
   for (const Message& message : messages) text += (text.empty() ? "" : ": ") + message.text;
@@ -198,11 +220,14 @@ std::size_t Chip::runScript(py::handle path) {
   enterOpen();
   ScriptRunResult run;
   int openError = 0;
+  Interruption interruption;
   {
     py::gil_scoped_release released;
-    run = RunScriptFile(*m_link, file, {Owner::none(), {}, {}});
+    run = RunScriptFile(*m_link, file,
+                        {Owner::none(), [&interruption](std::size_t) { return interruption.keepGoing(); }, {}});
     openError = errno;
   }
+  interruption.raiseIfInterrupted(m_messenger);
   if (!run.opened) {
     m_messenger.take();
     RaiseFileError(openError, file);
@@ -221,10 +246,12 @@ std::size_t Chip::runScript(py::handle path) {
 ReadAllResult Chip::readAll() {
   enterOpen();
   ReadAllResult all;
+  Interruption interruption;
   {
     py::gil_scoped_release released;
-    all = ReadAllRegisters(*m_link);
+    all = ReadAllRegisters(*m_link, [&interruption](std::size_t, std::size_t) { return interruption.keepGoing(); });
   }
+  interruption.raiseIfInterrupted(m_messenger);
   return all;
 }
 

@@ -1,5 +1,7 @@
 """The module over the Ethernet link, against tonvisor-board on a loopback port."""
 
+import os
+import signal
 import threading
 import time
 
@@ -69,3 +71,18 @@ def test_other_threads_run_while_the_link_waits(board, tmp_path):
         ticker.join()
     # Held GIL: the ticker would not move at all while the script runs.
     assert during > 50
+
+
+def test_ctrl_c_stops_a_slow_script_between_two_writes(board, tmp_path):
+    script = tmp_path / "slow.txt"
+    script.write_text("".join(f"Write 0x0022 0x{n:04X}\n" for n in range(100)))  # 2 s at least
+    with tonvisor.open("ethernet", host="127.0.0.1", port=board.port) as chip:
+        interrupt = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+        start = time.monotonic()
+        interrupt.start()
+        with pytest.raises(KeyboardInterrupt):
+            chip.run_script(script)
+        took = time.monotonic() - start
+        # What was written stays in the log; the next call works.
+        assert 5 < len(chip.log) < 100 and took < 1.5
+        chip.write(0x22, 0x0101)
