@@ -8,6 +8,7 @@ if(TONVISOR_PYTHON)
   set(BENCH_PYTHONPATH ${CMAKE_BINARY_DIR}/python)
   set(BENCH_ACCESS $<TARGET_FILE:access_bench>)
   set(BENCH_BOARD $<TARGET_FILE:tonvisor-board>)
+  set(BENCH_CLI $<TARGET_FILE:tonvisor-cli>)
   # Executable, beside the other benchmark programs, so that make bench runs it.
   configure_file(python_bench.py ${CMAKE_CURRENT_BINARY_DIR}/python_bench.py.in @ONLY)
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/python_bench INPUT ${CMAKE_CURRENT_BINARY_DIR}/python_bench.py.in
