@@ -29,8 +29,13 @@ def main():
 
     link = "ethernet" if arguments.host else "i2c"
     try:
-        with tonvisor.open(link, host=arguments.host, port=arguments.port, i2c_address=arguments.i2c_address,
-                           simulate=arguments.simulate) as chip:
+        chip = tonvisor.open(link, host=arguments.host, port=arguments.port, i2c_address=arguments.i2c_address,
+                             simulate=arguments.simulate)
+    except (tonvisor.AccessError, ValueError) as error:
+        print(f"cannot connect: {error}", file=sys.stderr)
+        return 1
+    with chip:
+        try:
             writes = chip.run_script(arguments.init_script)
             print(f"init script: {writes} writes")
 
@@ -45,16 +50,14 @@ def main():
             if chip_id >> 8 != PART_ID:
                 print(f"not a KRVL7300: part ID 0x{chip_id >> 8:02X}, expected 0x{PART_ID:02X}", file=sys.stderr)
                 return 1
-    except tonvisor.AccessError as error:
-        print(f"bring-up failed on {error.link}: {error}", file=sys.stderr)
-        return 1
-    finally:
-        # Saved also after a failure: the log shows how far the bring-up got.
-        if "chip" in locals():
+        except tonvisor.AccessError as error:
+            print(f"bring-up failed on {error.link}: {error}", file=sys.stderr)
+            return 1
+        finally:
+            # Saved also after a failure: the log shows how far the bring-up got.
             chip.log.save(arguments.save_log)
             print(f"log saved to {arguments.save_log} ({len(chip.log)} entries)")
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())
