@@ -185,4 +185,18 @@ std::string FormatPrefixedHex4(std::uint16_t value) {
   return buffer;
 }
 
+std::string FormatDecimal(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
+std::string FormatFixed(double value, int decimals) {
+  // A value that rounds to zero prints as 0, not -0.
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;
+  char text[400];  // the largest double in full, with its decimals
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
 }  // namespace tonvisor
