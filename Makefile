@@ -42,7 +42,7 @@ test-sanitize: deps
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DTONVISOR_FUZZ=ON \
 	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF -DBUILD_TESTING=OFF $(WERROR) $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader fuzz_peq_design
 	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The Debian package (RELEASE_BUILD/tonvisor_VERSION_ARCH.deb) from a Release build of the

@@ -186,8 +186,13 @@ std::string FormatPrefixedHex4(std::uint16_t value) {
 }
 
 std::string FormatDecimal(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  char text[64];
+  // Plain digits for the numbers people type (1000000, not 1e+06); exponents only for the
+  // very large and the very small.
+  const double size = std::abs(value);
+  const bool plain = size < 1e15 && (size >= 1e-6 || value == 0.0);
+  const auto [end, error] = plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+                                  : std::to_chars(text, text + sizeof text, value);
   return error == std::errc{} ? std::string(text, end) : std::string();
 }
 

@@ -66,7 +66,7 @@ std::optional<float> ReadLeadingFloat(std::string_view text);
 std::optional<double> ReadLeadingDecimal(std::string_view text);
 
 // A double as the shortest C-locale text that reads back as the same number ("1000", "0.707",
-// "-1e-07"), and with a fixed number of decimals ("6.000"); never a comma, whatever the locale.
+// "1000000"; an exponent only below 1e-6 or from 1e15 up: "1e-07"), and with a fixed number of decimals ("6.000"); never a comma, whatever the locale.
 std::string FormatDecimal(double value);
 std::string FormatFixed(double value, int decimals);
 
