@@ -9,8 +9,8 @@ CMAKE_FLAGS ?=
 # Our own builds treat warnings as errors; CMAKE_FLAGS=-DTONVISOR_WERROR=OFF overrides it.
 WERROR = -DTONVISOR_WERROR=ON
 
-PACKAGES = cmake make g++ pkg-config qt6-base-dev libgl-dev libftdi1-dev libgtest-dev libgmock-dev \
-           libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file
+PACKAGES = cmake make g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libftdi1-dev \
+           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file
 
 .PHONY: deps build run board test test-sanitize fuzz package bench screenshots clean
 
