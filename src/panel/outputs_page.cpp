@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
+#include "codec/field_meaning.h"
+
 namespace tonvisor {
 
 namespace {
@@ -18,7 +20,7 @@ double DacDb(int position) { return (position - kDacZeroDbPosition) * 0.5017; }
 // -51.5 dB at the left end (code 127, the quietest).
 constexpr int kHpQuietestCode = field::WriteHpLeftVolume.largestCode();
 int HpCode(int position) { return kHpQuietestCode - position; }
-double HpDb(int position) { return HpCode(position) * -0.5 + 12; }
+double HpDb(int position) { return HpVolumeDb(HpCode(position)); }
 
 constexpr SliderRow kDacVolume{"DAC Volume", ValueText::Number("%.1fdB", DacDb), " 0dB ", kDacZeroDbPosition,
                                nullptr, kDacZeroDbPosition, false};
@@ -46,7 +48,7 @@ int DacPosition(int code, int shown) {
 }
 
 // The chip's own level of a DAC code: 0.5017 dB a code below code 0x3C, 0 dB.
-QString DacText(int code) { return QString::asprintf("%.1fdB", (kDacZeroDbCode - code) * 0.5017); }
+QString DacText(int code) { return QString::asprintf("%.1fdB", DacVolumeDb(code)); }
 
 // What a failed ramp or mute is called in the one message that ends it.
 constexpr const char* kHpVolumeWork = "HP_OUT Analog Volume Control";
