@@ -2,7 +2,10 @@
 // Read Chip button do it.
 //  (a) over Ethernet with the board's 20 ms pause, against accesses x 20 ms (1.00 would mean
 //      the protocol and the cache add nothing);
-//  (b) through the FTDI backend into the emulated FT2232H with its latency model, against the
+//  (b) on the simulated bridge, in-process: what keeping the cache costs a Read Chip in
+//      processor time, with the cache against a link whose device described no registers,
+//      the two runs interleaved so that a busy machine slows both alike;
+//  (c) through the FTDI backend into the emulated FT2232H with its latency model, against the
 //      limit of bus time plus one USB round trip per access (1.00 would mean the backend adds
 //      nothing).
 //
@@ -23,6 +26,7 @@
 #include "sim/board_server.h"
 #include "sim/chip_model.h"
 #include "sim/mpsse_emulator.h"
+#include "sim/simulated_bridge.h"
 #include "tools/snapshot.h"
 
 namespace {
@@ -86,6 +90,34 @@ bool Ethernet(int runs) {
   return true;
 }
 
+bool CacheCost(int runs) {
+  ChipModel chip{ChipModel::Behaviour::Chip};
+  SimulatedBridge bridge{chip};
+  CountingMessenger messages;
+  DeviceLink cached{bridge, messages};
+  CodecOperations codec{cached};
+  DeviceLink plain{bridge, messages};
+  ConnectRequest request;
+  request.i2cAddress = ChipModel::kI2cDeviceAddress;
+  if (!Connect(cached, request, Owner::none()) || !Connect(plain, request, Owner::none())) return false;
+  constexpr int kReadings = 2000;
+  std::vector<double> with, without;
+  for (int run = 0; run < runs; ++run) {
+    for (DeviceLink* link : {&cached, &plain}) {
+      const auto start = Clock::now();
+      for (int i = 0; i < kReadings; ++i) {
+        if (!ReadAllRegisters(*link).tally.allWentThrough()) return false;
+      }
+      const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kReadings;
+      (link == &cached ? with : without).push_back(us);
+    }
+  }
+  std::printf("  simulated bridge, in-process: %.1f us a Read Chip with the cache, %.1f us without (ratio %.2f, "
+              "median of %d)\n",
+              Median(with), Median(without), Median(with) / Median(without), runs);
+  return messages.count() == 0;
+}
+
 bool Usb(int runs, std::uint32_t clockHz) {
   ChipModel chip{ChipModel::Behaviour::Chip};
   EmulatedFt2232h device{chip};
@@ -133,6 +165,7 @@ int main(int argc, char** argv) {
   }
   std::printf("Read Chip:\n");
   bool ok = Ethernet(runs);
+  ok = CacheCost(runs) && ok;
   for (const std::uint32_t clockHz : {kI2cStandardClockHz, kI2cFastClockHz}) ok = Usb(runs, clockHz) && ok;
   return ok ? 0 : 1;
 }
