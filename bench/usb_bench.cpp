@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
   for (const Run& run : runs) ok = Measure(run, accesses * 10, false) && ok;
   std::printf("I2C bus times, the shortest seen in a write and a read (the mode's minimum), us:\n");
   for (const std::uint32_t clockHz : {tonvisor::kI2cStandardClockHz, tonvisor::kI2cFastClockHz}) {
-    for (const std::chrono::nanoseconds command : {tonvisor::ftdi::kShortestPinCommand, std::chrono::nanoseconds(150)}) {
+    for (const auto command : {tonvisor::ftdi::kShortestPinCommand, std::chrono::nanoseconds(150)}) {
       ok = MeasureBusTimes(clockHz, command) && ok;
     }
   }
