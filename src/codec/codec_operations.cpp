@@ -197,7 +197,9 @@ AccessTally CodecOperations::switchDap(int enable, bool unmute) {
   log.appendComment("# Writing DAP enable and disable\n");
   // The DAC is muted around the switch so the change in the signal path makes no pop. If it
   // could not be muted the processor is left alone, but the unmute is still sent.
-  if (WriteDacMute(1).status == status::kOk) {
+  // Whether the mute reached the chip, not its status: that stays 0 when the board failed or
+  // SPI refused the read-modify-write.
+  if (WriteDacMute(1).ok()) {
     m_link.Modify(reg::DAP_CONTROL_REG, kDapEnableKeep, static_cast<std::uint16_t>(enable));
   }
   if (unmute) WriteDacMute(0);

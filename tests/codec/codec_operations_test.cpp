@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "codec/codec_fixture.h"
+#include "sim/board_server.h"
 
 namespace tonvisor {
 namespace {
@@ -290,6 +291,26 @@ TEST_F(DapEnable, AFailedMuteLeavesTheProcessorAloneButStillUnmutesAndSaysSo) {
   EXPECT_EQ(bridge.i2cWrites, (Lines{"000E 000C failed", "000E 0000"}));
   EXPECT_EQ(log(), (Lines{"   \n", "# Writing DAP enable and disable\n", "   \n", "# Write DAC mute/unmute\n",
                           "W 000E 000C", "   \n", "# Write DAC mute/unmute\n", "W 000E 0000"}));
+}
+
+// Over SPI (no read-modify-write) and over Ethernet (a board that is not there) the mute fails
+// with status 0: the processor must still be left alone rather than switched unmuted.
+TEST_F(DapEnable, AMuteThatFailedWithStatusZeroLeavesTheProcessorAlone) {
+  BoardServer gone{chip};
+  ASSERT_FALSE(gone.start());
+  const std::uint16_t port = gone.port();
+  gone.stop();
+  for (const char* type : {"SPI", "Ethernet"}) {
+    link.settings().connectionType = type;
+    link.settings().ethernetAddress = "127.0.0.1";
+    link.settings().ethernetPort = port;
+    if (std::string(type) == "SPI") {
+      ASSERT_EQ(link.spi().SpiOpen(), status::kOk);
+    }
+    const AccessTally tally = codec.WriteDapEnable(1);
+    EXPECT_EQ(tally.accesses, 2u) << type;  // the mute and the unmute, no switch between them
+    EXPECT_EQ(tally.failed, 2u) << type;
+  }
 }
 
 }  // namespace
