@@ -34,6 +34,8 @@ def test_register_access_by_name_and_address_is_logged(chip):
     (lambda c: c.op("ConfigureDacVolume", float("inf")), ValueError),
     (lambda c: c.op("LoadPeqPreset", "Loud"), ValueError),
     (lambda c: c.op("WriteGeqVolume", 5, 47), ValueError),
+    (lambda c: c.op("WriteHpLeftVolume", 128), ValueError),  # would wrap to code 0, +12 dB
+    (lambda c: c.op("RampHpVolume", 128), ValueError),
     (lambda c: c.op("ConfigureDacVolume", [1]), TypeError),
 ])
 def test_bad_arguments_are_refused_before_any_access(chip, call, error):
