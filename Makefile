@@ -10,7 +10,8 @@ CMAKE_FLAGS ?=
 WERROR = -DTONVISOR_WERROR=ON
 
 PACKAGES = cmake make g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libftdi1-dev \
-           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file
+           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file \
+           pybind11-dev python3-pybind11 python3-dev python3-pytest
 
 .PHONY: deps build run board test test-sanitize fuzz package bench screenshots clean
 

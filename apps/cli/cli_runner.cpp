@@ -4,13 +4,13 @@
 #include <memory>
 #include <ostream>
 
+#include "backends/chip_connection.h"
 #include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "codec/operation_index.h"
 #include "codec/peq_design.h"
 #include "codec/register_map.h"
 #include "command_line.h"
-#include "link/connect.h"
 #include "link/device_link.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
@@ -79,23 +79,15 @@ class Session {
 
   // Connect, as the Initialization page does it.
   bool connect() {
-    LinkSettings& settings = m_link.settings();
-    ConnectRequest request;
-    switch (m_options.link) {
-      case LinkKind::I2c:
-        settings.connectionType = "I2C";
-        request.i2cAddress = m_options.i2cAddress;
-        break;
-      case LinkKind::Spi:
-        settings.connectionType = "SPI";
-        break;
-      case LinkKind::Ethernet:
-        settings.connectionType = "Ethernet";
-        request.ethernetAddress = m_options.host.value_or("");
-        request.port = m_options.port;
-        break;
-    }
-    if (Connect(m_link, request, Owner::none())) return true;
+    ChipConnection connection;
+    connection.link = m_options.link == LinkKind::I2c   ? tonvisor::LinkKind::I2c
+                      : m_options.link == LinkKind::Spi ? tonvisor::LinkKind::Spi
+                                                        : tonvisor::LinkKind::Ethernet;
+    connection.i2cAddress = m_options.i2cAddress;
+    connection.i2cClockHz = m_options.i2cClockHz;
+    connection.host = m_options.host;
+    connection.port = m_options.port;
+    if (ConnectChip(m_link, connection)) return true;
     if (m_options.link == LinkKind::I2c) noBridgeHint(m_link.i2c().openResult());
     if (m_options.link == LinkKind::Spi) noBridgeHint(m_link.spi().openResult());
     return false;
@@ -314,7 +306,14 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
   }
   if (!parsed.options) {
-    err << kProgram << parsed.error << "\n\n" << UsageText();
+    // Called with nothing at all, the usage is what was asked for; after a mistake, the one
+    // line that says what was wrong is what matters.
+    err << kProgram << parsed.error << '\n';
+    if (args.empty()) {
+      err << '\n' << UsageText();
+    } else {
+      err << "Try 'tonvisor-cli --help'.\n";
+    }
     return kExitUsage;
   }
   const Options& options = *parsed.options;
@@ -345,7 +344,6 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
       ChooseUsbBackend({options.simulate, options.device, environment.simulatedChip, environment.usb});
   StreamMessenger messenger(err);
   DeviceLink link(*backend.bridge, messenger, environment.ethernet);
-  link.settings().i2cClockHz = options.i2cClockHz;
   Session session(options, backend, link, messenger, out, err);
 
   // Two snapshot files are compared without the chip: no link is opened for them.

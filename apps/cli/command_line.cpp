@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "backends/chip_connection.h"
 #include "codec/register_map.h"
 #include "link/device_link.h"
 #include "link/typed_text.h"
@@ -286,10 +287,8 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
           return outcome;
         }
       } else if (word == "--i2c-address") {
-        // A 7-bit device address: the bus shifts it left by one to make room for the
-        // read/write bit, so anything above 7F cannot be reached.
         const auto address = ReadStrictHex16(*value);
-        if (!address || *address > 0x7F) {
+        if (!address || *address > kMaxI2cDeviceAddress) {
           error = "--i2c-address must be a hexadecimal 7-bit address (0 to 7F), not \"" + *value + "\"";
           return outcome;
         }
@@ -315,7 +314,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
         options.device = *value;
       } else if (word == "--i2c-clock") {
         const NumberReading<int> kilohertz = ReadDecimalInt(*value);
-        if (!kilohertz.value || (*kilohertz.value != 100 && *kilohertz.value != 400)) {
+        if (!kilohertz.value || !IsI2cClockKhz(*kilohertz.value)) {
           error = "--i2c-clock must be 100 or 400 (kHz), not \"" + *value + "\"";
           return outcome;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/typed_text.h"
+#include "tools/atomic_file.h"
 
 namespace tonvisor {
 
@@ -195,33 +196,10 @@ std::string PeqDesignText(const PeqDesign& design, std::optional<double> rateHz)
 
 bool WritePeqDesignFile(const std::string& path, const PeqDesign& design, std::optional<double> rateHz,
                         std::string& error) {
-  const std::string text = PeqDesignText(design, rateHz);
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    error = "cannot create " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  // mkstemp makes the file for its owner alone; a design is an ordinary file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  const bool complete = written == text.size() && ::fsync(fd) == 0;
-  const int savedErrno = errno;
-  const bool closed = ::close(fd) == 0;
-  if (!complete || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot write " + path + ": " + std::strerror(complete && closed ? errno : savedErrno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  errno = 0;
+  if (WriteFileAtomically(path, PeqDesignText(design, rateHz))) return true;
+  error = "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
+  return false;
 }
 
 }  // namespace tonvisor

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -86,7 +87,13 @@ TEST_F(CliTest, UsageErrorsAreFoundBeforeAnythingIsDone) {
     EXPECT_EQ(outcome.code, cli::kExitUsage) << shown;
     EXPECT_EQ(outcome.out, "") << shown;
     EXPECT_TRUE(outcome.err.starts_with("tonvisor-cli: ")) << shown << outcome.err;
-    EXPECT_NE(outcome.err.find("Usage: tonvisor-cli"), std::string::npos) << shown;
+    // One line saying what was wrong and where to look; the whole usage only when nothing was given.
+    if (args.empty()) {
+      EXPECT_NE(outcome.err.find("\n\nUsage: tonvisor-cli"), std::string::npos) << outcome.err;
+    } else {
+      EXPECT_TRUE(outcome.err.ends_with("\nTry 'tonvisor-cli --help'.\n")) << shown << outcome.err;
+      EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 2) << shown << outcome.err;
+    }
   }
   EXPECT_EQ(chip.writeCount(), 0u);
 }
@@ -213,14 +220,30 @@ TEST_F(CliTest, RunsCodecOperationsByNameWithNegativeArguments) {
   EXPECT_EQ(chip.read(0x0010), 0x3D3D);
 }
 
-TEST_F(CliTest, ADacLevelOutsideTheDacsRangeIsAUsageErrorAndWritesNothing) {
-  for (const char* dB : {"-100", "-98.4", "40"}) {
-    const Outcome outcome = run({"--simulate", "-c", "write 24 1", "op", "ConfigureDacVolume", dB});
-    EXPECT_EQ(outcome.code, cli::kExitUsage) << dB;
-    EXPECT_TRUE(outcome.err.starts_with("tonvisor-cli: \"op ConfigureDacVolume " + std::string(dB) +
-                                        "\": ConfigureDacVolume: " + dB +
-                                        " dB is outside the DAC's range (0 to -95.8 dB)\n"))
-        << outcome.err;
+// A number past its field would wrap into it as another code (128 into the 7-bit headphone
+// volume is its loudest code): refused before anything is sent, with the range, exit 2.
+TEST_F(CliTest, ArgumentsOutsideTheirRangeAreUsageErrorsAndWriteNothing) {
+  const std::pair<Args, std::string> refused[] = {
+      {{"-c", "write CHIP_ANA_HP_CTRL_REG 7F7F", "op", "RampHpVolume", "128"},
+       "\"op RampHpVolume 128\": RampHpVolume: TARGET 128 is outside its range (0 to 127)"},
+      {{"op", "WriteHpLeftVolume", "128"}, "\"op WriteHpLeftVolume 128\": WriteHpLeftVolume: VALUE 128 is outside its "
+                                            "range (0 to 127)"},
+      {{"op", "ConfigurePllDivisor", "40", "0"},
+       "\"op ConfigurePllDivisor 40 0\": ConfigurePllDivisor: INTEGER 40 is outside its range (0 to 31)"},
+      {{"op", "ConfigureSampleRate", "4"},
+       "\"op ConfigureSampleRate 4\": ConfigureSampleRate: VALUE 4 is outside its range (0 to 3)"},
+      {{"-c", "write 24 1", "op", "ConfigureDacVolume", "-100"},
+       "\"op ConfigureDacVolume -100\": ConfigureDacVolume: -100 dB is outside the DAC's range (0 to -95.8 dB)"},
+      {{"op", "ConfigureDacVolume", "-98.4"},
+       "\"op ConfigureDacVolume -98.4\": ConfigureDacVolume: -98.4 dB is outside the DAC's range (0 to -95.8 dB)"},
+      {{"op", "ConfigureDacVolume", "40"},
+       "\"op ConfigureDacVolume 40\": ConfigureDacVolume: 40 dB is outside the DAC's range (0 to -95.8 dB)"},
+  };
+  for (auto [args, reason] : refused) {
+    args.insert(args.begin(), "--simulate");
+    const Outcome outcome = run(args);
+    EXPECT_EQ(outcome.code, cli::kExitUsage) << reason;
+    EXPECT_EQ(outcome.err, "tonvisor-cli: " + reason + "\nTry 'tonvisor-cli --help'.\n");
   }
   EXPECT_EQ(chip.writeCount(), 0u);
 
@@ -371,7 +394,7 @@ TEST_F(CliOnBridges, TheI2cClockIsChosenAndAnUnpluggedBridgeIsNamed) {
   EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 400000.0);
   EXPECT_EQ(first.stats().timingViolations + first.stats().contention, 0u);
   EXPECT_EQ(run({"read", "2"}).out, "0xA011\n");
-  EXPECT_DOUBLE_EQ(first.stats().i2cSclHz, 100000.0);
+  EXPECT_NEAR(first.stats().i2cSclHz, 75758.0, 1.0);  // standard mode, SCL slowed for its high time
 
   first.unplug();
   second.unplug();
@@ -476,7 +499,7 @@ TEST(CliProgram, TalksToABoardOverEthernetAndExitsWithTheOutcome) {
 
   const Outcome wrong = Start({"--simulate", "write", "24"});
   EXPECT_EQ(wrong.code, 2);
-  EXPECT_NE(wrong.err.find("Usage: tonvisor-cli"), std::string::npos);
+  EXPECT_EQ(wrong.err, "tonvisor-cli: \"write 24\": expected write REG VALUE\nTry 'tonvisor-cli --help'.\n");
 }
 
 // The board sees the filter count, then each band's ten coefficient words and its commit, the

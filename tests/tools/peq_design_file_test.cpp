@@ -119,7 +119,7 @@ TEST(PeqDesignFile, FilesThatCannotBeReadOrWrittenSaySo) {
   EXPECT_FALSE(ReadPeqDesignFile(bad, error));
   EXPECT_EQ(error, bad + ", line 2: a band line is \"band INDEX TYPE FREQUENCY_HZ GAIN_DB Q\"");
   EXPECT_FALSE(WritePeqDesignFile(FreshPath("no-such-folder") + "/design.txt", PeqDesign{}, std::nullopt, error));
-  EXPECT_EQ(error.rfind("cannot create ", 0), 0u) << error;
+  EXPECT_EQ(error.rfind("cannot write ", 0), 0u) << error;
 }
 
 }  // namespace
