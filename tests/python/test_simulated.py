@@ -176,3 +176,16 @@ def test_a_full_log_warns_once_and_keeps_what_it_holds(chip):
     assert len(chip.log) == 2000 and chip.log[-1] == ("write", 0x22, 1999, "Write")
     assert [w.category for w in caught] == [tonvisor.TonvisorWarning]
     assert str(caught[0].message).startswith("Tonvisor: The write log is full (2000 entries)")
+
+
+def test_without_a_bridge_open_raises_access_error():
+    try:
+        plugged = tonvisor.devices()
+    except OSError:  # no USB bus here at all
+        plugged = []
+    if plugged:
+        pytest.skip("a USB bridge is plugged in")
+    with pytest.raises(tonvisor.AccessError, match="^I2C Initialization Error: ") as raised:
+        tonvisor.open("i2c")
+    assert (raised.value.register, raised.value.link) == (None, "i2c")
+    assert "simulate=True talks to a simulated chip" in str(raised.value)
