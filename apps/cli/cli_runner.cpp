@@ -8,11 +8,13 @@
 #include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "codec/operation_index.h"
+#include "codec/peq_design.h"
 #include "codec/register_map.h"
 #include "command_line.h"
 #include "link/device_link.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
+#include "peq_command.h"
 #include "tonvisor/version.h"
 #include "snapshot_output.h"
 #include "tools/script_file.h"
@@ -168,6 +170,9 @@ class Session {
         return snapshot(command);
       case Command::Kind::Diff:
         return diff(command);
+      case Command::Kind::PeqLoad:
+      case Command::Kind::PeqResponse:
+        return peq(command);
     }
     return false;
   }
@@ -206,6 +211,22 @@ class Session {
     const std::vector<RegisterDifference> differences = CompareSnapshots(*before, *after);
     PrintDifferences(m_out, differences, m_options.json);
     return readAll && differences.empty();
+  }
+
+  // The design was checked before the run; it is read again here as it is now.
+  bool peq(const Command& command) {
+    std::string error;
+    int exitCode = kExitFailure;
+    const std::optional<PeqPlan> plan = PlanPeqCommand(command, error, exitCode);
+    if (!plan) {
+      m_err << kProgram << '"' << command.text << "\": " << error << '\n';
+      return false;
+    }
+    if (command.kind == Command::Kind::PeqResponse) {
+      PrintPeqResponse(m_out, *plan, m_options.json || command.json);
+      return true;
+    }
+    return LoadPeqDesign(m_codec, plan->name, plan->table).allWentThrough();
   }
 
   bool dump() {
@@ -285,10 +306,29 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
   }
   if (!parsed.options) {
-    err << kProgram << parsed.error << "\n\n" << UsageText();
+    // Called with nothing at all, the usage is what was asked for; after a mistake, the one
+    // line that says what was wrong is what matters.
+    err << kProgram << parsed.error << '\n';
+    if (args.empty()) {
+      err << '\n' << UsageText();
+    } else {
+      err << "Try 'tonvisor-cli --help'.\n";
+    }
     return kExitUsage;
   }
   const Options& options = *parsed.options;
+  // A design that cannot be made is found before the first command touches the chip.
+  if (!options.help && !options.version) {
+    for (const Command& command : options.commands) {
+      if (command.kind != Command::Kind::PeqLoad && command.kind != Command::Kind::PeqResponse) continue;
+      std::string error;
+      int exitCode = kExitFailure;
+      if (!PlanPeqCommand(command, error, exitCode)) {
+        err << kProgram << '"' << command.text << "\": " << error << '\n';
+        return exitCode;
+      }
+    }
+  }
   if (options.help) {
     out << UsageText() << operationsText();
     return kExitOk;

@@ -4,6 +4,7 @@
 #include <QList>
 
 #include "panel/panel_context.h"
+#include "panel/unsaved_log_question.h"
 
 class QDialogButtonBox;
 class QPushButton;
@@ -51,7 +52,9 @@ class MainSheet : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  bool mayEnd();
+  // Asks about a write log holding unsaved entries before it is lost (the program ending,
+  // Connect emptying it): true when it may go (saved, or discarded), false to keep it.
+  bool mayLoseLog(LogLoss loss);
 
   UnsavedLogQuestion& m_unsavedLog;
   bool m_asking = false;

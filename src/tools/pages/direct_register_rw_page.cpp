@@ -173,7 +173,9 @@ void DirectRegisterRwPage::writeRegisters() {
     values[r] = registerIn(m_writeRows[r].value);
   }
 
-  bool anyFailed = false;
+  // The page's message follows the statuses; failures with status 0 (Ethernet) the link has
+  // already told.
+  bool anyNonZeroStatus = false;
   {
     BusyCursor busy;
     UserAction action(m_link);
@@ -183,9 +185,11 @@ void DirectRegisterRwPage::writeRegisters() {
     // Every row is attempted even after a failure; one message speaks for the batch, whichever
     // row failed. Over Ethernet the link has told the user itself and the status stays 0.
     const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
-    for (std::size_t r = 0; r < rows; ++r) anyFailed |= m_link.WriteRegister(addresses[r], values[r]) != status::kOk;
+    for (std::size_t r = 0; r < rows; ++r) {
+      anyNonZeroStatus |= m_link.WriteRegister(addresses[r], values[r]) != status::kOk;
+    }
   }
-  if (anyFailed) tell(kWriteFailed);
+  if (anyNonZeroStatus) tell(kWriteFailed);
 }
 
 void DirectRegisterRwPage::writeSpiRegister() {
@@ -193,9 +197,12 @@ void DirectRegisterRwPage::writeSpiRegister() {
   const std::uint16_t value = registerIn(m_writeRows[0].value);
   Status written = status::kOk;
   {
+    // One action: the chip select's bus-B pins report a failure once, not at each pin access.
     BusyCursor busy;
+    UserAction action(m_link);
     written = m_link.WriteOverSpi(address, value).status;
   }
+  // The page's own message follows the status, as it always has.
   if (written != status::kOk) tell(kWriteFailed);
 }
 
@@ -215,7 +222,7 @@ void DirectRegisterRwPage::readRegisters() {
   // A row whose read brought no value (SPI cannot read, a failed read) is left empty rather
   // than showing a number the chip never sent.
   std::array<std::optional<std::uint16_t>, kRows> values{};
-  bool anyFailed = false;
+  bool anyNonZeroStatus = false;  // the page's message follows the statuses
   const auto rows = static_cast<std::size_t>(rowsInUse(m_readRowCount));
   {
     BusyCursor busy;
@@ -223,11 +230,11 @@ void DirectRegisterRwPage::readRegisters() {
     for (std::size_t r = 0; r < rows; ++r) {
       const AccessResult read = m_link.Read(addresses[r]);
       values[r] = read.value;
-      anyFailed |= read.status != status::kOk;
+      anyNonZeroStatus |= read.status != status::kOk;
     }
   }
   for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown(values[r]));
-  if (anyFailed) tell(kReadFailed);
+  if (anyNonZeroStatus) tell(kReadFailed);
   m_readRows[0].value->setText(shown(values[0]));
 }
 

@@ -35,9 +35,33 @@ QString hexText(std::optional<std::uint16_t> value) {
   return value ? QString::fromStdString(FormatPrefixedHex4(*value)) : kUnknown;
 }
 
+// Two separate bits that always move together (the left and right DAC mutes, the PLL's two
+// power switches): one setting, 0 or 1, never the number the two bits make side by side.
+bool isPair(const RegisterField& field) { return field.field != nullptr && field.field->bits.copies != 0; }
+
 QString bitsText(const RegisterField& field) {
+  if (isPair(field)) return QStringLiteral("%1, %2").arg(field.highBit).arg(field.lowBit);
   return field.highBit == field.lowBit ? QString::number(field.lowBit)
                                        : QStringLiteral("%1:%2").arg(field.highBit).arg(field.lowBit);
+}
+
+int largestCode(const RegisterField& field) { return isPair(field) ? 1 : static_cast<int>(field.mask >> field.lowBit); }
+
+// The field's code in a register value; nothing for a pair whose bits disagree (set by hand).
+std::optional<int> codeIn(const RegisterField& field, std::uint16_t registerValue) {
+  const auto bits = static_cast<std::uint16_t>(registerValue & field.mask);
+  if (!isPair(field)) return static_cast<int>(field.valueIn(registerValue));
+  if (bits == 0) return 0;
+  if (bits == field.mask) return 1;
+  return std::nullopt;
+}
+
+// A field's value as the view shows it: its code, "unknown" while the register is, "mixed" for
+// a pair with one bit set.
+QString codeText(const RegisterField& field, std::optional<std::uint16_t> registerValue) {
+  if (!registerValue) return kUnknown;
+  const std::optional<int> code = codeIn(field, *registerValue);
+  return code ? QString::number(*code) : QStringLiteral("mixed");
 }
 
 QTableWidgetItem* fixedItem(const QString& text) {
@@ -130,12 +154,12 @@ void RegisterMapPage::tell(const QString& text) {
   m_link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
 
-bool RegisterMapPage::readEveryRegister(const QString& title) {
+RegisterMapPage::Reading RegisterMapPage::readEveryRegister(const QString& title) {
   // SPI cannot read: rather than refuse every register in turn, say so once.
   if (m_link.selectedLink() == LinkKind::Spi) {
     tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
              .arg(title));
-    return false;
+    return Reading::NotMade;
   }
   std::string failures;
   ReadAllResult result;
@@ -146,18 +170,26 @@ bool RegisterMapPage::readEveryRegister(const QString& title) {
     progress.close();
     failures = DescribeTally(result.tally, m_link.settings());
   }
-  if (result.cancelled) return false;
+  if (result.cancelled) return Reading::NotMade;
   m_readAll = result.snapshot;
   m_current = result.snapshot;
   m_readAllDone = true;
   if (!failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(failures)));
-  return true;
+  return result.tally.allWentThrough() ? Reading::Complete : Reading::Partial;
 }
 
 void RegisterMapPage::readAll() {
-  if (!readEveryRegister(tr("Read All"))) return;
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  const Reading reading = readEveryRegister(tr("Read All"));
+  if (reading == Reading::NotMade) return;
+  compareWith(reading);
   showValues();
+}
+
+void RegisterMapPage::compareWith(Reading reading) {
+  // A register that could not be read is no difference to write back, and a reading that was
+  // not made says nothing about the chip now.
+  m_differences.clear();
+  if (m_compared && reading == Reading::Complete) m_differences = CompareSnapshots(m_current, *m_compared);
 }
 
 std::optional<std::uint16_t> RegisterMapPage::shownValue(std::uint16_t address) const {
@@ -246,15 +278,12 @@ void RegisterMapPage::showFields() {
   const RegisterDifference* difference = differenceOf(address);
   for (int row = 0; row < static_cast<int>(fields.size()); ++row) {
     const RegisterField& field = fields[static_cast<std::size_t>(row)];
-    // -1 while the register's value is unknown.
-    const int code = value ? static_cast<int>(field.valueIn(*value)) : -1;
-    m_fields->item(row, kFieldValueColumn)->setText(code >= 0 ? QString::number(code) : kUnknown);
+    const std::optional<int> code = value ? codeIn(field, *value) : std::nullopt;
+    m_fields->item(row, kFieldValueColumn)->setText(codeText(field, value));
     if (auto* list = qobject_cast<QComboBox*>(m_fields->cellWidget(row, kMeaningColumn))) {
-      list->setCurrentIndex(code >= 0 ? list->findData(code) : -1);
+      list->setCurrentIndex(code ? list->findData(*code) : -1);
     }
-    const int savedCode = saved && saved->value ? static_cast<int>(field.valueIn(*saved->value)) : -1;
-    m_fields->item(row, kFieldSnapshotColumn)
-        ->setText(saved ? (savedCode >= 0 ? QString::number(savedCode) : kUnknown) : QString());
+    m_fields->item(row, kFieldSnapshotColumn)->setText(saved ? codeText(field, saved->value) : QString());
     bool differs = false;
     for (const FieldDifference& changed : difference ? difference->fields : std::vector<FieldDifference>{}) {
       differs |= changed.lowBit == field.lowBit && changed.highBit == field.highBit;
@@ -313,7 +342,7 @@ void RegisterMapPage::fieldEdited(QTableWidgetItem* item) {
   const auto row = static_cast<std::size_t>(item->row());
   if (row >= fields.size()) return;
   const RegisterField& field = fields[row];
-  const int largest = static_cast<int>(field.mask >> field.lowBit);
+  const int largest = largestCode(field);
   const NumberReading<int> code = ReadDecimalInt(item->text().trimmed().toStdString());
   if (!code.value || *code.value < 0 || *code.value > largest) {
     tell(tr("The value of %1 must be a whole number from 0 to %2.")
@@ -326,7 +355,9 @@ void RegisterMapPage::fieldEdited(QTableWidgetItem* item) {
 }
 
 void RegisterMapPage::chooseFieldValue(const RegisterField& field, int code) {
-  const auto value = static_cast<std::uint16_t>((static_cast<unsigned>(code) << field.lowBit) & field.mask);
+  // A pair takes both its bits: 1 sets them, 0 clears them.
+  const auto shifted = isPair(field) ? (code != 0 ? field.mask : 0u) : static_cast<unsigned>(code) << field.lowBit;
+  const auto value = static_cast<std::uint16_t>(shifted & field.mask);
   // A field that is the whole register is written; any other is read, merged and written.
   const auto keepMask = static_cast<std::uint16_t>(~field.mask);
   writeAndReadBack(field.field->address, keepMask, value);
@@ -353,11 +384,16 @@ void RegisterMapPage::compareWithSnapshot() {
     tell(tr("The snapshot could not be read: %1").arg(QString::fromStdString(error)));
     return;
   }
-  m_compared = std::move(saved);
-  m_comparedName = QFileInfo(*path).fileName();
-  // Against the chip as it is now.
-  readEveryRegister(tr("Compare with Snapshot"));
-  m_differences = CompareSnapshots(m_current, *m_compared);
+  // Against the chip as it is now, every register of it: a register that could not be read
+  // would count as a difference, and Write Differences would write it blind. Without a whole
+  // reading there is no comparison (the reason has been told).
+  m_compared.reset();
+  m_differences.clear();
+  if (readEveryRegister(tr("Compare with Snapshot")) == Reading::Complete) {
+    m_compared = std::move(saved);
+    m_comparedName = QFileInfo(*path).fileName();
+    compareWith(Reading::Complete);
+  }
   showValues();
 }
 
@@ -371,8 +407,7 @@ void RegisterMapPage::writeDifferences() {
     failures = action.failureSummary();
   }
   if (!failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(failures)));
-  readEveryRegister(tr("Write Differences"));
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  compareWith(readEveryRegister(tr("Write Differences")));
   showValues();
 }
 

@@ -50,8 +50,13 @@ class RegisterMapPage : public QWidget {
   void fieldEdited(QTableWidgetItem* item);
 
  private:
-  // Reads every register with the progress window; false when the user cancelled.
-  bool readEveryRegister(const QString& title);
+  // How far a reading of every register got.
+  enum class Reading { NotMade, Partial, Complete };
+  // Reads every register with the progress window. NotMade when the user cancelled or the link
+  // cannot read (the view keeps what it showed); Partial when some reads did not arrive.
+  Reading readEveryRegister(const QString& title);
+  // The differences from the compared snapshot after a reading: none unless it was complete.
+  void compareWith(Reading reading);
   void showValues();
   void showFields();
   void showRow(int row);
