@@ -83,8 +83,11 @@ def test_script_runs_and_replays_from_its_saved_log(chip, tmp_path):
     # Replaying a saved log writes the same and keeps its comments.
     assert [e for e in chip.log if e.kind == "write"] == [e for e in first if e.kind == "write"]
 
-    with pytest.raises(FileNotFoundError):
-        chip.run_script(tmp_path / "missing.txt")
+    for unreachable in (lambda: chip.run_script(tmp_path / "missing.txt"),
+                        lambda: chip.log.save(tmp_path / "no folder" / "log.txt"),
+                        lambda: chip.snapshot(tmp_path / "no folder" / "snapshot.txt")):
+        with pytest.raises(FileNotFoundError):
+            unreachable()
     broken = tmp_path / "broken.txt"
     broken.write_text("Write 0x0022\nWrite 0x0022 0x0101\n")
     with pytest.warns(tonvisor.TonvisorWarning, match="Line 1 of the script was not run"):
