@@ -8,7 +8,9 @@
 //   - the bus time per access as modelled (clocked bits, and 150 ns per pin command), next to
 //     the usual estimate: one SCL period per bit, 9 per byte, 1 per START and STOP, at the SCL
 //     rate the backend clocks at.
-// A run without the latency model gives what the backend and the emulator cost in CPU. Last,
+// A run without the latency model gives what the backend and the emulator cost in CPU, and
+// from it the ratio an idle machine reaches (the clocked ratio falls when other programs hold
+// the cores: the latency model waits on the clock and loses its core). Last,
 // the I2C bus times of a write and a read as the emulator measured them (the shortest of
 // each), at both clocks, with pin commands of the shortest length the backend counts on and
 // of the usual one, and SDA rising as slowly as the mode allows.
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "ftdi/ftdi_bridge.h"
@@ -59,6 +62,12 @@ class CountingMessenger final : public Messenger {
 
 enum class Kind { I2cWrite, I2cRead, SpiWrite };
 
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 struct Run {
   const char* name;
   Kind kind;
@@ -89,6 +98,7 @@ bool Measure(const Run& run, int accesses, bool latency) {
   device.clearStats();
   int failed = 0;
   const auto start = Clock::now();
+  const double cpuStart = ThreadCpuSeconds();
   for (int i = 0; i < accesses; ++i) {
     if (link.writeLog().full()) link.writeLog().clear();
     const AccessResult access =
@@ -96,6 +106,7 @@ bool Measure(const Run& run, int accesses, bool latency) {
     if (!access.ok()) ++failed;
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double cpuSeconds = ThreadCpuSeconds() - cpuStart;
   const EmulatedFt2232h::Stats stats = device.stats();
 
   const double perSecond = accesses / seconds;
@@ -108,7 +119,15 @@ bool Measure(const Run& run, int accesses, bool latency) {
     std::printf("  %-20s %6.0f /s  limit %6.0f /s  ratio %.3f  round trips %.2f  bus %5.1f us (%d periods: %5.1f us)\n",
                 run.name, perSecond, limit, perSecond / limit, roundTrips, busUs, run.idealBits, idealUs);
   } else {
-    std::printf("  %-20s %5.1f us per access in CPU (backend, link and emulator)\n", run.name, seconds * 1e6 / accesses);
+    // CPU time, unlike the clock, does not grow while other programs have the cores: for an
+    // exchange the host waits for, bus time plus round trip plus it is what an idle machine
+    // takes with the latency model.
+    const double cpuUs = cpuSeconds * 1e6 / accesses;
+    std::printf("  %-20s %5.1f us per access (%5.1f us CPU", run.name, seconds * 1e6 / accesses, cpuUs);
+    if (run.kind != Kind::SpiWrite) {
+      std::printf(": ratio %.3f on an idle machine", (busUs + kRoundTripUs) / (busUs + kRoundTripUs + cpuUs));
+    }
+    std::printf(")\n");
   }
   const bool clean = stats.contention == 0 && stats.holdViolations == 0 && stats.timingViolations == 0 &&
                      stats.latencyTimerWaits == 0;
@@ -180,7 +199,7 @@ int main(int argc, char** argv) {
   for (const Run& run : runs) ok = Measure(run, accesses * 10, false) && ok;
   std::printf("I2C bus times, the shortest seen in a write and a read (the mode's minimum), us:\n");
   for (const std::uint32_t clockHz : {tonvisor::kI2cStandardClockHz, tonvisor::kI2cFastClockHz}) {
-    for (const std::chrono::nanoseconds command : {tonvisor::ftdi::kShortestPinCommand, std::chrono::nanoseconds(150)}) {
+    for (const auto command : {tonvisor::ftdi::kShortestPinCommand, std::chrono::nanoseconds(150)}) {
       ok = MeasureBusTimes(clockHz, command) && ok;
     }
   }

@@ -134,7 +134,13 @@ Chip::Chip(const OpenArguments& arguments) : m_owner(std::this_thread::get_id())
   // Over Ethernet connecting only checks the board's address and port.
   if (m_connection.link == LinkKind::Ethernet) throw py::value_error(Joined(messages));
   std::string words = Joined(messages);
-  if (m_backend.name == "none") words += " (USB cannot be used here: " + m_backend.note + ")";
+  const BridgeResult& opened =
+      m_connection.link == LinkKind::I2c ? m_link->i2c().openResult() : m_link->spi().openResult();
+  if (m_backend.name == "none") {
+    words += " (USB cannot be used here: " + m_backend.note + "; simulate=True talks to a simulated chip)";
+  } else if (opened.code == bridge::kDeviceNotFound) {
+    words += " (without a bridge, simulate=True talks to a simulated chip)";
+  }
   RaiseAccessError(words, nullptr, m_connection.link, messages);
 }
 

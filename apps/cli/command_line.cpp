@@ -409,7 +409,8 @@ Commands:
   write REG VALUE            write a register
   modify REG KEEPMASK VALUE  read-modify-write: the bits set in KEEPMASK keep their value
   run SCRIPT                 run a script file (comment and write lines)
-  op NAME [ARG...]           run a codec operation by name, with decimal arguments
+  op NAME [ARG...]           run a codec operation by name, with decimal arguments (each
+                             within the codes of its field, e.g. 0 to 127 for a volume)
   dump                       read every named register; print name, address and value
   devices                    list the USB bridges (FT2232H) plugged in: index, serial, description
   snapshot FILE              read every named register and save them as a script that,

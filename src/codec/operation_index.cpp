@@ -56,7 +56,8 @@ const std::vector<IndexEntry>& Index() {
     // (DAP_CONTROL_REG bit 0).
     constexpr ArgumentRange kFlag = CodesOf(Bit(0));
     const IndexEntry others[] = {
-        {"WriteGeqVolume", "BAND VALUE", GeqBandOperation{}, {{{0, kGeqBands - 1}, CodesOf(field::WriteGeq0Volume.bits)}}},
+        {"WriteGeqVolume", "BAND VALUE", GeqBandOperation{},
+         {{{0, kGeqBands - 1}, CodesOf(field::WriteGeq0Volume.bits)}}},
         {"ConfigurePllDivisor", "INTEGER FRACTION", &C::ConfigurePllDivisor,
          {CodesOf(kPllIntegerBits), CodesOf(kPllFractionBits)}},
         {"ConfigureDacVolume", "DB", &C::ConfigureDacVolume},

@@ -182,20 +182,33 @@ double PeqDesigner::plotRate() const {
 
 void PeqDesigner::showEvent(QShowEvent* event) {
   // Config Clock may have changed the rate since the plot was last drawn.
-  if (m_points) {
-    showBandGains(m_points->first, m_points->second);
-  } else if (m_preset) {
-    showPreset(*m_preset);
-  } else {
-    showDesign();
-  }
+  refresh();
   QWidget::showEvent(event);
 }
 
 void PeqDesigner::showDesign() {
   m_preset.reset();
+  refresh();
+}
+
+void PeqDesigner::showPreset(PeqPreset preset) {
+  m_preset = preset;
+  refresh();
+}
+
+void PeqDesigner::showBandGains(const QList<QPointF>& hzAndDb, const QString& title) {
+  m_points = std::pair{hzAndDb, title};
+  refresh();
+}
+
+void PeqDesigner::hideBandGains() {
   m_points.reset();
+  refresh();
+}
+
+void PeqDesigner::refresh() {
   const double rate = plotRate();
+  // The design's problems are told whatever the plot shows.
   std::array<std::optional<Biquad>, kPeqBandCount> bands;
   QString problem;
   for (std::size_t b = 0; b < kPeqBandCount; ++b) {
@@ -212,35 +225,18 @@ void PeqDesigner::showDesign() {
   }
   m_problem->setText(problem);
   m_problem->setVisible(!problem.isEmpty());
-  QString title = tr("Design %1 at %2").arg(QString::fromStdString(m_name), kilohertz(rate));
-  if (!(m_state.systemSampleRate > 0.0)) title += tr(" (before Config Clock)");
-  m_plot->showCurves(rate, bands, title);
-}
+  const QString at = kilohertz(rate) + (m_state.systemSampleRate > 0.0 ? QString() : tr(" (before Config Clock)"));
 
-void PeqDesigner::showPreset(PeqPreset preset) {
-  m_preset = preset;
-  m_points.reset();
-  // A preset's coefficients are fixed: only the frequency axis follows the rate.
-  const double rate = m_state.systemSampleRate > 0.0 ? m_state.systemSampleRate : kDefaultRateHz;
-  std::array<std::optional<Biquad>, kPeqBandCount> bands;
-  for (std::size_t b = 0; b < kPeqBandCount; ++b) bands[b] = DecodePeqBand(PeqPresetTable(preset)[b]);
-  m_plot->showCurves(rate, bands,
-                     tr("Preset %1 at %2").arg(QString::fromUtf8(PeqPresetName(preset).data(),
-                                                                 static_cast<qsizetype>(PeqPresetName(preset).size())),
-                                               kilohertz(rate)));
-}
-
-void PeqDesigner::showBandGains(const QList<QPointF>& hzAndDb, const QString& title) {
-  m_points = std::pair{hzAndDb, title};
-  m_plot->showPoints(m_state.systemSampleRate > 0.0 ? m_state.systemSampleRate : kDefaultRateHz, hzAndDb, title);
-}
-
-void PeqDesigner::hideBandGains() {
-  m_points.reset();
-  if (m_preset) {
-    showPreset(*m_preset);
+  if (m_points) {
+    m_plot->showPoints(rate, m_points->first, m_points->second);
+  } else if (m_preset) {
+    // A preset's coefficients are fixed: only the frequency axis follows the rate.
+    for (std::size_t b = 0; b < kPeqBandCount; ++b) bands[b] = DecodePeqBand(PeqPresetTable(*m_preset)[b]);
+    const std::string_view name = PeqPresetName(*m_preset);
+    m_plot->showCurves(rate, bands,
+                       tr("Preset %1 at %2").arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), at));
   } else {
-    showDesign();
+    m_plot->showCurves(rate, bands, tr("Design %1 at %2").arg(QString::fromStdString(m_name), at));
   }
 }
 

@@ -76,7 +76,10 @@ class PeqDesigner : public QWidget {
   void enableRow(std::size_t band);
   void open();
   void save();
-  // The chip's rate once Config Clock has set it; otherwise the design's own, or 48 kHz.
+  // Draws what the plot is to show: the band gains, a preset, or the design.
+  void refresh();
+  // The chip's rate once Config Clock has set it; otherwise the design's own, or 48 kHz (a
+  // preset's too: its coefficients are fixed, only its frequency axis follows the rate).
   double plotRate() const;
 
   FileChooser& m_files;

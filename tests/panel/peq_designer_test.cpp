@@ -95,11 +95,15 @@ TEST_F(PeqDesignerTest, GraphicAndToneBandsArePointsAtTheirCentres) {
   Type(box("Treble value"), "-3.5");
   QTest::keyClick(list("Select PEQ/GEQ/Tone Control"), Qt::Key_Return);
   EXPECT_EQ(gains->points(), (QList<QPointF>{{115, 0}, {9900, -3.5}}));
+  // Editing the design meanwhile leaves the points up.
+  DesignBand(scope, 0, "Peaking", "1000", "6", "1");
+  EXPECT_EQ(gains->count(), 2);
+  EXPECT_EQ(Series(scope, "Response")->count(), 0);
 
-  // Back in PEQ the curves return.
+  // Back in PEQ the design's curve returns.
   Pick(list("Select PEQ/GEQ/Tone Control"), "PEQ");
   EXPECT_EQ(gains->count(), 0);
-  EXPECT_EQ(Series(scope, "Response")->count(), ResponsePlot::kPoints);
+  EXPECT_EQ(Series(scope, "Band 0")->count(), ResponsePlot::kPoints);
 }
 
 TEST_F(PeqDesignerTest, LoadingNeedsTheSampleRateAndADesignTheChipCanHold) {

@@ -31,9 +31,12 @@ def test_register_access_by_name_and_address_is_logged(chip):
     (lambda c: c.op("ConfigureDacVolumes", -6), ValueError),
     (lambda c: c.op("ConfigureDacVolume"), ValueError),
     (lambda c: c.op("ConfigureDacVolume", 6.0), ValueError),  # louder than the DAC's 0 dB
+    (lambda c: c.op("WriteHpLeftVolume", -1), ValueError),
     (lambda c: c.op("ConfigureDacVolume", float("inf")), ValueError),
     (lambda c: c.op("LoadPeqPreset", "Loud"), ValueError),
     (lambda c: c.op("WriteGeqVolume", 5, 47), ValueError),
+    (lambda c: c.op("WriteHpLeftVolume", 128), ValueError),  # would wrap to code 0, +12 dB
+    (lambda c: c.op("RampHpVolume", 128), ValueError),
     (lambda c: c.op("ConfigureDacVolume", [1]), TypeError),
 ])
 def test_bad_arguments_are_refused_before_any_access(chip, call, error):
@@ -81,8 +84,11 @@ def test_script_runs_and_replays_from_its_saved_log(chip, tmp_path):
     # Replaying a saved log writes the same and keeps its comments.
     assert [e for e in chip.log if e.kind == "write"] == [e for e in first if e.kind == "write"]
 
-    with pytest.raises(FileNotFoundError):
-        chip.run_script(tmp_path / "missing.txt")
+    for unreachable in (lambda: chip.run_script(tmp_path / "missing.txt"),
+                        lambda: chip.log.save(tmp_path / "no folder" / "log.txt"),
+                        lambda: chip.snapshot(tmp_path / "no folder" / "snapshot.txt")):
+        with pytest.raises(FileNotFoundError):
+            unreachable()
     broken = tmp_path / "broken.txt"
     broken.write_text("Write 0x0022\nWrite 0x0022 0x0101\n")
     with pytest.warns(tonvisor.TonvisorWarning, match="Line 1 of the script was not run"):
@@ -176,3 +182,16 @@ def test_a_full_log_warns_once_and_keeps_what_it_holds(chip):
     assert len(chip.log) == 2000 and chip.log[-1] == ("write", 0x22, 1999, "Write")
     assert [w.category for w in caught] == [tonvisor.TonvisorWarning]
     assert str(caught[0].message).startswith("Tonvisor: The write log is full (2000 entries)")
+
+
+def test_without_a_bridge_open_raises_access_error():
+    try:
+        plugged = tonvisor.devices()
+    except OSError:  # no USB bus here at all
+        plugged = []
+    if plugged:
+        pytest.skip("a USB bridge is plugged in")
+    with pytest.raises(tonvisor.AccessError, match="^I2C Initialization Error: ") as raised:
+        tonvisor.open("i2c")
+    assert (raised.value.register, raised.value.link) == (None, "i2c")
+    assert "simulate=True talks to a simulated chip" in str(raised.value)
