@@ -31,10 +31,11 @@ struct Program {
   QuietMessenger messenger;
   DeviceLink link{bridge, messenger};
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messenger};
   PanelState state;
   DialogFileChooser files;
   MessageBoxUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   MainSheet sheet{context};
 };
 

@@ -48,7 +48,7 @@ DigitalAudioProcessingPage::DigitalAudioProcessingPage(const PanelContext& conte
 void DigitalAudioProcessingPage::build() {
   auto* enableRow = new QHBoxLayout;
   enableRow->addStretch();
-  addCheck(enableRow, kEnable, [this](bool checked) { enableClicked(checked); });
+  conflictGuard().guard(addCheck(enableRow, kEnable, [this](bool checked) { enableClicked(checked); }));
   enableRow->addStretch();
 
   m_sheet = new QTabWidget;
@@ -66,9 +66,13 @@ void DigitalAudioProcessingPage::enableClicked(bool checked) {
   // While the Outputs page's Mute is checked the switch leaves the DAC muted, as the box says:
   // its closing unmute would otherwise undo the user's mute.
   const bool keepMuted = state().dacMuted;
-  actWithProgress(tr(kEnable.caption), keepMuted ? kEnableAccesses - 1 : kEnableAccesses, [&] {
-    return (keepMuted ? codec().WriteDapEnableKeepingDacMuted(enable) : codec().WriteDapEnable(enable)).status;
-  }, kEnableFailed);
+  actWithProgress(
+      tr(kEnable.caption), keepMuted ? kEnableAccesses - 1 : kEnableAccesses,
+      [enable, keepMuted](LinkSide& side, JobReport& report) {
+        CodecOperations& codec = side.codec;
+        report.status = (keepMuted ? codec.WriteDapEnableKeepingDacMuted(enable) : codec.WriteDapEnable(enable)).status;
+      },
+      kEnableFailed);
 }
 
 }  // namespace tonvisor

@@ -2,11 +2,14 @@
 
 #include <QDialog>
 #include <QList>
+#include <optional>
 
 #include "panel/panel_context.h"
 
 class QDialogButtonBox;
+class QLabel;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 
 namespace tonvisor {
@@ -38,12 +41,19 @@ class MainSheet : public QDialog {
   QPushButton* versionButton() const { return m_versionButton; }
   QDialogButtonBox* buttons() const { return m_buttons; }
   InitializationPage* initializationPage() const { return m_initializationPage; }
+  // The line at the bottom: the link in use, and what a running job is doing. Other parts of
+  // the window add permanent widgets of their own with addPermanentWidget().
+  QStatusBar* statusLine() const { return m_statusLine; }
+  QString linkText() const;
+  QString workText() const;
+  LinkRunner& runner() const { return m_runner; }
   DirectRegisterPage* directRegisterPage() const { return m_directRegisterPage; }
 
  public slots:
   void showAbout();
   // Ends the sheet, unless the write log holds unsaved entries and the user chooses to stay
-  // (or to save, and the save does not happen).
+  // (or to save, and the save does not happen). While link work runs, first asks whether to
+  // wait for it or stop it; the sheet then ends once the link is idle.
   void done(int result) override;
 
  protected:
@@ -51,9 +61,17 @@ class MainSheet : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  bool mayEnd();
+  bool mayEnd(int result);
+  void showWork(std::size_t done, std::size_t expected);
+  void linkIdle();
 
+  LinkRunner& m_runner;
   UnsavedLogQuestion& m_unsavedLog;
+  std::optional<int> m_endWhenIdle;  // the user chose to end: the result, once the link is idle
+  QStatusBar* m_statusLine = nullptr;
+  QLabel* m_linkLabel = nullptr;
+  QLabel* m_workLabel = nullptr;
+  QString m_workTitle;
   bool m_asking = false;
   QTabWidget* m_tabs = nullptr;
   QList<Tab> m_tabOrder;  // the Tab of each tab shown, in tab order

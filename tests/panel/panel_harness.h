@@ -66,8 +66,14 @@ class FakeUnsavedLogQuestion final : public UnsavedLogQuestion {
     asked.push_back(unsavedEntries);
     return answer;
   }
+  BusyEndAnswer askWhileBusy(QWidget*, const QString& doing) override {
+    askedWhileBusy.push_back(doing.toStdString());
+    return busyAnswer;
+  }
   UnsavedLogAnswer answer = UnsavedLogAnswer::Stay;
   std::vector<std::size_t> asked;  // the unsaved count told at each question
+  BusyEndAnswer busyAnswer = BusyEndAnswer::Wait;
+  std::vector<std::string> askedWhileBusy;  // what the link was doing at each question
 };
 
 // The control whose accessible name (its visible caption) is name, under root.
@@ -251,10 +257,11 @@ struct ProgramOnBoard {
   M messages;
   DeviceLink link;
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   MainSheet sheet{context};
 };
 
@@ -346,10 +353,11 @@ class PanelTest : public ::testing::Test {
   RecordingMessenger messages;
   DeviceLink link;
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
   QWidget* scope = nullptr;  // the page shown last by showPage()
   QTemporaryDir temp;

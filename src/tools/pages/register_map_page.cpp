@@ -1,5 +1,7 @@
 #include "tools/pages/register_map_page.h"
 
+#include <memory>
+
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,8 +15,7 @@
 #include "codec/field_choices.h"
 #include "codec/register_map.h"
 #include "link/typed_text.h"
-#include "link/user_action.h"
-#include "tools/pages/busy_cursor.h"
+#include "tools/pages/conflict_guard.h"
 #include "tools/pages/file_chooser.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
@@ -48,8 +49,8 @@ QTableWidgetItem* fixedItem(const QString& text) {
 
 }  // namespace
 
-RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent)
-    : QWidget(parent), m_link(link), m_files(files) {
+RegisterMapPage::RegisterMapPage(LinkRunner& runner, FileChooser& files, QWidget* parent)
+    : QWidget(parent), m_runner(runner), m_files(files) {
   setObjectName(QStringLiteral("RegisterMapPage"));
   m_readAll = UnknownChip();
   m_current = m_readAll;
@@ -124,40 +125,61 @@ RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* 
   connect(m_registers, &QTableWidget::itemChanged, this, &RegisterMapPage::registerEdited);
   connect(m_fields, &QTableWidget::itemChanged, this, &RegisterMapPage::fieldEdited);
   m_registers->selectRow(0);
+  auto* guard = new ConflictGuard(m_runner, this);
+  guard->guard(m_readAllButton);
+  guard->guard(m_compareButton);
 }
 
 void RegisterMapPage::tell(const QString& text) {
-  m_link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  m_runner.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
 
-bool RegisterMapPage::readEveryRegister(const QString& title) {
-  // SPI cannot read: rather than refuse every register in turn, say so once.
-  if (m_link.selectedLink() == LinkKind::Spi) {
-    tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
-             .arg(title));
-    return false;
-  }
-  std::string failures;
-  ReadAllResult result;
-  {
-    BusyCursor busy;
-    WorkProgress progress(this, title, RegisterMap.size(), tr("%1 of %2 registers read"), WorkProgress::Cancel::Offered);
-    result = ReadAllRegisters(m_link, [&progress](std::size_t done, std::size_t) { return progress.stepDone(done); });
-    progress.close();
-    failures = DescribeTally(result.tally, m_link.settings());
-  }
-  if (result.cancelled) return false;
-  m_readAll = result.snapshot;
-  m_current = result.snapshot;
-  m_readAllDone = true;
-  if (!failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(failures)));
-  return true;
+void RegisterMapPage::readEveryRegister(const QString& title, std::function<void()> then) {
+  struct Reading {
+    ReadAllResult result;
+    std::string linkDescription;
+    bool overSpi = false;
+  };
+  auto reading = std::make_shared<Reading>();
+  LinkRunner::Job job;
+  job.title = title;
+  job.expected = RegisterMap.size();
+  job.countsSteps = true;
+  job.cancellable = true;
+  job.exclusive = true;
+  job.work = [reading](LinkSide& side, JobReport&) {
+    // SPI cannot read: rather than refuse every register in turn, say so once.
+    reading->overSpi = side.link.selectedLink() == LinkKind::Spi;
+    if (reading->overSpi) return;
+    reading->linkDescription = LinkDescription(side.link);
+    reading->result = ReadAllRegisters(side.link, [&side](std::size_t done, std::size_t) {
+      side.stepDone(done);
+      return !side.cancelled;
+    });
+  };
+  FollowJob(m_runner, m_runner.nextId(), this, title, RegisterMap.size(), tr("%1 of %2 registers read"),
+            WorkProgress::Cancel::Offered);
+  m_runner.submit(std::move(job), this, [this, title, reading, then = std::move(then)](const JobReport& report) {
+    if (reading->overSpi) {
+      tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
+               .arg(title));
+      return;
+    }
+    if (reading->result.cancelled) return;
+    m_readAll = reading->result.snapshot;
+    m_current = reading->result.snapshot;
+    m_readAllLink = reading->linkDescription;
+    m_readAllDone = true;
+    if (!report.failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(report.failures)));
+    if (then) then();
+  });
 }
 
 void RegisterMapPage::readAll() {
-  if (!readEveryRegister(tr("Read All"))) return;
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
-  showValues();
+  readEveryRegister(tr("Read All"), [this] {
+    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+    showValues();
+  });
 }
 
 std::optional<std::uint16_t> RegisterMapPage::shownValue(std::uint16_t address) const {
@@ -271,27 +293,29 @@ void RegisterMapPage::showFields() {
 }
 
 void RegisterMapPage::writeAndReadBack(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
-    WriteLog& log = m_link.writeLog();
+  const bool listed = m_current.find(address) != nullptr;
+  auto readBack = std::make_shared<std::optional<std::uint16_t>>();
+  const auto work = [address, keepMask, value, listed, readBack](LinkSide& side, JobReport&) {
+    WriteLog& log = side.link.writeLog();
     log.appendComment(kSeparator);
     log.appendComment(kWriteComment);
     if (keepMask == 0) {
-      m_link.Write(address, value);
+      side.link.Write(address, value);
     } else {
-      m_link.Modify(address, keepMask, value);
+      side.link.Modify(address, keepMask, value);
     }
     // The view shows what the chip holds, never what was meant to go there.
-    if (RegisterReading* reading = const_cast<RegisterReading*>(m_current.find(address))) {
-      reading->value = m_link.Read(address).value;
-    }
-    failures = action.failureSummary();
-  }
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
-  showValues();
-  if (!failures.empty()) tell(tr("Write Register: %1").arg(QString::fromStdString(failures)));
+    if (listed) *readBack = side.link.Read(address).value;
+  };
+  m_runner.submit(LinkRunner::quick(tr("Write Register"), work), this,
+                  [this, address, listed, readBack](const JobReport& report) {
+                    if (listed) const_cast<RegisterReading*>(m_current.find(address))->value = *readBack;
+                    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+                    showValues();
+                    if (!report.failures.empty()) {
+                      tell(tr("Write Register: %1").arg(QString::fromStdString(report.failures)));
+                    }
+                  });
 }
 
 void RegisterMapPage::registerEdited(QTableWidgetItem* item) {
@@ -339,7 +363,7 @@ void RegisterMapPage::saveSnapshot() {
   }
   const std::optional<QString> path = m_files.chooseSaveFile(this);
   if (!path) return;
-  if (!WriteSnapshotFile(LocalPath(*path), m_readAll, LocalTimeText(), LinkDescription(m_link))) {
+  if (!WriteSnapshotFile(LocalPath(*path), m_readAll, LocalTimeText(), m_readAllLink)) {
     tell(tr("The snapshot could not be written to %1.").arg(*path));
   }
 }
@@ -356,24 +380,27 @@ void RegisterMapPage::compareWithSnapshot() {
   m_compared = std::move(saved);
   m_comparedName = QFileInfo(*path).fileName();
   // Against the chip as it is now.
-  readEveryRegister(tr("Compare with Snapshot"));
-  m_differences = CompareSnapshots(m_current, *m_compared);
-  showValues();
+  readEveryRegister(tr("Compare with Snapshot"), [this] {
+    m_differences = CompareSnapshots(m_current, *m_compared);
+    showValues();
+  });
 }
 
 void RegisterMapPage::writeDifferences() {
   if (m_differences.empty()) return;
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
-    WriteDifferences(m_link, m_differences, m_comparedName.toStdString());
-    failures = action.failureSummary();
-  }
-  if (!failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(failures)));
-  readEveryRegister(tr("Write Differences"));
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
-  showValues();
+  LinkRunner::Job job;
+  job.title = tr("Write Differences");
+  job.exclusive = true;
+  job.work = [differences = m_differences, name = m_comparedName.toStdString()](LinkSide& side, JobReport&) {
+    WriteDifferences(side.link, differences, name);
+  };
+  m_runner.submit(std::move(job), this, [this](const JobReport& report) {
+    if (!report.failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(report.failures)));
+  });
+  readEveryRegister(tr("Write Differences"), [this] {
+    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+    showValues();
+  });
 }
 
 }  // namespace tonvisor

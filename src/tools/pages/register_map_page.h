@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <optional>
 #include <vector>
 
 #include <QString>
 #include <QWidget>
 
-#include "link/device_link.h"
+#include "runner/link_runner.h"
 #include "tools/snapshot.h"
 
 class QLabel;
@@ -33,7 +35,7 @@ class RegisterMapPage : public QWidget {
   enum RegisterColumn { kNameColumn, kAddressColumn, kValueColumn, kSnapshotColumn };
   enum FieldColumn { kFieldColumn, kBitsColumn, kFieldValueColumn, kMeaningColumn, kFieldSnapshotColumn };
 
-  RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent = nullptr);
+  RegisterMapPage(LinkRunner& runner, FileChooser& files, QWidget* parent = nullptr);
 
   QTableWidget* registerTable() const { return m_registers; }
   QTableWidget* fieldTable() const { return m_fields; }
@@ -50,8 +52,9 @@ class RegisterMapPage : public QWidget {
   void fieldEdited(QTableWidgetItem* item);
 
  private:
-  // Reads every register with the progress window; false when the user cancelled.
-  bool readEveryRegister(const QString& title);
+  // Reads every register with the progress window; then() follows unless the user cancelled
+  // or nothing could be read.
+  void readEveryRegister(const QString& title, std::function<void()> then);
   void showValues();
   void showFields();
   void showRow(int row);
@@ -64,10 +67,11 @@ class RegisterMapPage : public QWidget {
   const RegisterDifference* differenceOf(std::uint16_t address) const;
   void tell(const QString& text);
 
-  DeviceLink& m_link;
+  LinkRunner& m_runner;
   FileChooser& m_files;
   bool m_readAllDone = false;
   ChipSnapshot m_readAll;   // as the last Read All found the chip
+  std::string m_readAllLink;  // how it reached the chip
   ChipSnapshot m_current;   // what the view shows: the last Read All and every read back since
   std::optional<ChipSnapshot> m_compared;
   QString m_comparedName;
