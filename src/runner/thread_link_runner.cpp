@@ -1,5 +1,10 @@
 #include "runner/thread_link_runner.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+
 #include <QThread>
 
 #include "link/device_link.h"
@@ -8,6 +13,8 @@ namespace tonvisor {
 
 ThreadLinkRunner::ThreadLinkRunner(DeviceLink& link, CodecOperations& codec, Messenger& messenger, QObject* parent)
     : LinkRunner(link, codec, messenger, parent) {
+  m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  m_link.ethernet().setWakeDescriptor(m_wake);
   m_thread = QThread::create([this] { run(); });
   m_thread->setObjectName(QStringLiteral("link"));
   m_thread->start();
@@ -20,9 +27,12 @@ ThreadLinkRunner::~ThreadLinkRunner() {
     m_quit = true;
   }
   m_cancelled = true;
-  m_wake.notify_all();
+  wakeSocket();
+  m_queued.notify_all();
   m_thread->wait();
   delete m_thread;
+  m_link.ethernet().setWakeDescriptor(-1);
+  if (m_wake >= 0) ::close(m_wake);
   // The link is the caller's again (the program's last words to it, a test's checks).
   m_link.adoptCurrentThread();
 }
@@ -42,11 +52,19 @@ void ThreadLinkRunner::enqueue(Queued queued) {
     }
     m_queue.push_back(std::move(queued));
   }
-  m_wake.notify_one();
+  m_queued.notify_one();
   if (replaced) dropped(*replaced);
 }
 
-void ThreadLinkRunner::cancel() { m_cancelled = true; }
+void ThreadLinkRunner::cancel() {
+  m_cancelled = true;
+  wakeSocket();
+}
+
+void ThreadLinkRunner::wakeSocket() {
+  const std::uint64_t one = 1;
+  if (m_wake >= 0) [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+}
 
 void ThreadLinkRunner::stopAll() {
   std::deque<Queued> dropping;
@@ -55,6 +73,7 @@ void ThreadLinkRunner::stopAll() {
     dropping.swap(m_queue);
   }
   m_cancelled = true;
+  wakeSocket();
   for (const Queued& queued : dropping) dropped(queued);
 }
 
@@ -63,11 +82,14 @@ void ThreadLinkRunner::run() {
     auto queued = std::make_shared<Queued>();
     {
       std::unique_lock lock(m_mutex);
-      m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
+      m_queued.wait(lock, [this] { return m_quit || !m_queue.empty(); });
       if (m_quit) return;
       *queued = std::move(m_queue.front());
       m_queue.pop_front();
+      // A Cancel meant for the job before ends nothing of this one.
       m_cancelled = false;
+      std::uint64_t pending = 0;
+      if (m_wake >= 0) [[maybe_unused]] const auto read = ::read(m_wake, &pending, sizeof pending);
     }
     started(*queued);
     auto result = std::make_shared<Finished>(execute(*queued, m_cancelled));

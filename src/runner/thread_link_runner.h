@@ -36,13 +36,15 @@ class ThreadLinkRunner final : public LinkRunner {
   void run();  // the link thread
   void finished(std::shared_ptr<Queued> queued, std::shared_ptr<Finished> result);
   void drain();
+  void wakeSocket();  // ends a wait on a silent board at once
 
   QThread* m_thread = nullptr;
   std::mutex m_mutex;
-  std::condition_variable m_wake;
+  std::condition_variable m_queued;
   std::deque<Queued> m_queue;  // guarded by m_mutex
   bool m_quit = false;         // guarded by m_mutex
   std::atomic<bool> m_cancelled{false};  // the running job's
+  int m_wake = -1;                       // eventfd: readable while the running job is cancelled
   // The window's thread: results waiting to be shown, in order, one at a time (a message box
   // of one must not let the next one's messages in before it).
   std::deque<std::pair<std::shared_ptr<Queued>, std::shared_ptr<Finished>>> m_results;
