@@ -41,7 +41,7 @@ void ChipPage::tell(const char* text) { runner().messenger().show(text, kApplica
 
 void ChipPage::act(LinkRunner::Work work, const void* coalesce) {
   LinkRunner::Job job;
-  job.title = objectName();
+  job.title = tr("Writing to the chip");
   if (coalesce != nullptr) job.coalesceKey = QString::number(reinterpret_cast<quintptr>(coalesce));
   job.work = std::move(work);
   runner().submit(std::move(job), this);

@@ -21,7 +21,10 @@ std::int64_t nowMs() {
       .count();
 }
 
-LinkState stateOf(DeviceLink& link, bool connected) {
+// Connected: the last Connect went through, and the link chosen since is still the one it
+// connected.
+LinkState stateOf(DeviceLink& link, const std::string& connectedLink) {
+  const bool connected = !connectedLink.empty() && EqualsIgnoringCase(connectedLink, link.settings().connectionType);
   return {link.settings(), link.usbBridge().deviceName(), connected};
 }
 
@@ -37,7 +40,7 @@ LinkRunner::LinkRunner(DeviceLink& link, CodecOperations& codec, Messenger& mess
       m_codec(codec),
       m_messenger(messenger),
       m_logView(link.writeLog()),
-      m_linkState(stateOf(link, false)) {}
+      m_linkState(stateOf(link, {})) {}
 
 LinkRunner::~LinkRunner() = default;
 
@@ -82,8 +85,8 @@ LinkRunner::Finished LinkRunner::execute(Queued& queued, const std::atomic<bool>
   }
   m_link.messenger().captureInto(nullptr);
   reportProgress(id, steps, expected, true);
-  if (report.connected) m_connected = *report.connected;
-  finished.state = stateOf(m_link, m_connected);
+  if (report.connected) m_connectedLink = *report.connected ? m_link.settings().connectionType : std::string();
+  finished.state = stateOf(m_link, m_connectedLink);
   return finished;
 }
 
@@ -132,14 +135,14 @@ void InlineLinkRunner::enqueue(Queued queued) {
 QString DescribeLink(const LinkState& state) {
   if (!state.connected) return QObject::tr("not connected");
   const LinkSettings& settings = state.settings;
-  const QString bridge = QString::fromStdString(state.bridgeName);
+  const QString bridge =
+      state.bridgeName.empty() ? QString() : QObject::tr(" on bridge %1").arg(QString::fromStdString(state.bridgeName));
   if (EqualsIgnoringCase(settings.connectionType, "I2C")) {
-    return QObject::tr("I2C at 0x%1 on bridge %2 at %3 kHz")
-        .arg(QString::number(settings.i2cAddress, 16).toUpper().rightJustified(2, QLatin1Char('0')))
-        .arg(bridge)
+    return QObject::tr("I2C at 0x%1%2 at %3 kHz")
+        .arg(QString::number(settings.i2cAddress, 16).toUpper().rightJustified(2, QLatin1Char('0')), bridge)
         .arg(settings.i2cClockHz / 1000);
   }
-  if (EqualsIgnoringCase(settings.connectionType, "SPI")) return QObject::tr("SPI on bridge %1").arg(bridge);
+  if (EqualsIgnoringCase(settings.connectionType, "SPI")) return QObject::tr("SPI%1").arg(bridge);
   if (EqualsIgnoringCase(settings.connectionType, "Ethernet")) {
     return QObject::tr("Ethernet %1:%2").arg(QString::fromStdString(settings.ethernetAddress)).arg(settings.ethernetPort);
   }

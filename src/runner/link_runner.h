@@ -144,7 +144,7 @@ class LinkRunner : public QObject {
   Messenger& m_messenger;
   LogView m_logView;
   LinkState m_linkState;
-  bool m_connected = false;  // link-thread copy of linkState().connected
+  std::string m_connectedLink;  // link thread: the link the last Connect opened; empty when it failed
   std::uint64_t m_nextId = 1;
   int m_pending = 0;
   int m_exclusivePending = 0;
@@ -170,7 +170,8 @@ class InlineLinkRunner final : public LinkRunner {
 };
 
 // Words the link for the status line: "I2C at 0x0A on bridge SERIAL at 100 kHz", "SPI on
-// bridge SERIAL", "Ethernet 127.0.0.1:30", or "not connected".
+// bridge SERIAL" (without the bridge when it has no name), "Ethernet 127.0.0.1:30", or "not
+// connected" until a Connect went through or once another link is chosen.
 QString DescribeLink(const LinkState& state);
 
 }  // namespace tonvisor
