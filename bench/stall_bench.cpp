@@ -64,7 +64,7 @@ class ScriptChooser final : public FileChooser {
 
 class NoQuestions final : public UnsavedLogQuestion {
  public:
-  UnsavedLogAnswer ask(QWidget*, std::size_t) override { return UnsavedLogAnswer::Discard; }
+  UnsavedLogAnswer ask(QWidget*, std::size_t, LogLoss) override { return UnsavedLogAnswer::Discard; }
   BusyEndAnswer askWhileBusy(QWidget*, const QString&) override { return BusyEndAnswer::Wait; }
 };
 

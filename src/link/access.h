@@ -35,9 +35,10 @@ enum class I2cByte { None, DeviceAddress, RegisterHigh, RegisterLow, ValueHigh, 
 enum class BoardStep { CreateSocket, Connect, SendHeader, ReturnCode, Refused, SendRegister, SendValue, ReceiveValue };
 
 // The whole truth about one register access: the link, whether it went through and, if not,
-// why. `status` is what the dispatchers have always returned for it (0 over Ethernet and for
-// SPI's refusals, whose failures the link reports by message instead), for the callers whose
-// own behaviour follows that value.
+// why. Whether it reached the chip is ok() (and fault): decide on that. `status` is not a
+// success flag: it is what the dispatchers have always returned for the access, 0 over
+// Ethernet and for SPI's refusals (whose failures the link reports by message instead), and
+// it is the value the pages' own messages (" Write DAC OUT Failed" and the like) follow.
 struct AccessResult {
   AccessKind kind = AccessKind::Write;
   LinkKind link = LinkKind::None;

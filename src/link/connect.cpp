@@ -11,22 +11,23 @@ void tell(DeviceLink& link, std::string_view text, Owner owner) {
 }
 
 bool connectEthernet(DeviceLink& link, const ConnectRequest& request, Owner owner) {
-  LinkSettings& settings = link.settings();
-  settings.ethernetAddress = request.ethernetAddress;
+  // Checked before anything is kept: a refused Connect leaves the board in use as it was.
   if (!request.port || *request.port > 0xFFFF) {
     tell(link, "The Port must be a whole number from 0 to 65535.", owner);
     return false;
   }
-  settings.ethernetPort = *request.port;
   const std::optional<std::uint32_t> address = ReadDottedIpv4(request.ethernetAddress);
   if (!address || *address == 0) {
     tell(link, " Invalid IP Address ", owner);
     return false;
   }
-  if (settings.ethernetPort == 0) {
+  if (*request.port == 0) {
     tell(link, " Invalid Socket ", owner);
     return false;
   }
+  LinkSettings& settings = link.settings();
+  settings.ethernetAddress = request.ethernetAddress;
+  settings.ethernetPort = *request.port;
   return true;
 }
 

@@ -20,7 +20,8 @@ struct ConnectRequest {
 // (on every press, also one that then fails), closes the USB channel an earlier Connect
 // opened, then opens the link the connection type selects: the I2C channel at the device
 // address, the SPI channel, or for Ethernet checks and keeps the board's address and port
-// (every Ethernet access connects afresh). Tells the user why it stopped, messages owned by
+// (every Ethernet access connects afresh; a refused address or port keeps the ones in use).
+// Tells the user why it stopped, messages owned by
 // owner: a channel that would not open is told as "I2C Initialization Error" (or SPI), then
 // why in words. True when the link is ready.
 bool Connect(DeviceLink& link, const ConnectRequest& request, Owner owner);

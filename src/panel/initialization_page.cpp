@@ -216,6 +216,8 @@ void InitializationPage::connectionTypeChosen() {
 }
 
 void InitializationPage::connectLink() {
+  // Connect empties the log: entries not yet saved are asked about first.
+  if (m_mayEmptyLog && !m_mayEmptyLog()) return;
   ConnectRequest request;
   request.i2cAddress = ReadLenientHex16(m_i2cAddress->text().toStdString());
   request.ethernetAddress = m_ethernetAddress->dottedText().toStdString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 
@@ -29,6 +30,10 @@ class InitializationPage : public QWidget {
  public:
   explicit InitializationPage(const PanelContext& context, QWidget* parent = nullptr);
 
+  // Asked before Connect empties the write log: false keeps the log and Connect does nothing
+  // (the main sheet asks the user about entries not yet saved, as at the end of the program).
+  void setLogEmptyingCheck(std::function<bool()> mayEmptyLog) { m_mayEmptyLog = std::move(mayEmptyLog); }
+
  private slots:
   void connectionTypeChosen();
   void connectLink();
@@ -47,6 +52,7 @@ class InitializationPage : public QWidget {
 
   PanelContext m_context;
   ConflictGuard* m_guard = nullptr;
+  std::function<bool()> m_mayEmptyLog;
 
   QComboBox* m_connectionType = nullptr;
   QLineEdit* m_i2cAddress = nullptr;

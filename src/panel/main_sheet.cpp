@@ -142,6 +142,9 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
   }
   m_initializationPage = qobject_cast<InitializationPage*>(page(Tab::Initialization));
   m_directRegisterPage = qobject_cast<DirectRegisterPage*>(page(Tab::DirectRegisterAccess));
+  if (m_initializationPage != nullptr && m_directRegisterPage != nullptr) {
+    m_initializationPage->setLogEmptyingCheck([this] { return mayLoseLog(LogLoss::Connect); });
+  }
   m_tabs->setCurrentIndex(0);
   // Room for every page in its largest state (the Ethernet fields shown), so the window
   // does not jump as the user moves between links and pages.
@@ -228,12 +231,17 @@ bool MainSheet::mayEnd(int result) {
       return false;
     }
   }
+  return mayLoseLog(LogLoss::ProgramEnd);
+}
+
+bool MainSheet::mayLoseLog(LogLoss loss) {
+  if (m_asking) return false;  // already asking; the answer to that question decides
   RegisterWriteMonitorPage* monitor = m_directRegisterPage->monitorPage();
   const std::size_t unsaved = monitor->unsavedEntries();
   if (unsaved == 0) return true;
   m_asking = true;
   bool end = false;
-  switch (m_unsavedLog.ask(this, unsaved)) {
+  switch (m_unsavedLog.ask(this, unsaved, loss)) {
     case UnsavedLogAnswer::Save:
       end = monitor->saveLog();  // a cancelled or failed save keeps the program open
       break;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "panel/panel_context.h"
+#include "panel/unsaved_log_question.h"
 
 class QDialogButtonBox;
 class QLabel;
@@ -62,6 +63,9 @@ class MainSheet : public QDialog {
 
  private:
   bool mayEnd(int result);
+  // Asks about a write log holding unsaved entries before it is lost (the program ending,
+  // Connect emptying it): true when it may go (saved, or discarded), false to keep it.
+  bool mayLoseLog(LogLoss loss);
   void showWork(std::size_t done, std::size_t expected);
   void linkIdle();
 

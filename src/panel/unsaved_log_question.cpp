@@ -7,7 +7,7 @@
 
 namespace tonvisor {
 
-std::unique_ptr<QMessageBox> MakeUnsavedLogBox(QWidget* parent, std::size_t unsavedEntries) {
+std::unique_ptr<QMessageBox> MakeUnsavedLogBox(QWidget* parent, std::size_t unsavedEntries, LogLoss loss) {
   auto box = std::make_unique<QMessageBox>(parent);
   box->setIcon(QMessageBox::Warning);
   box->setWindowTitle(QString::fromLatin1(kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
@@ -15,7 +15,8 @@ std::unique_ptr<QMessageBox> MakeUnsavedLogBox(QWidget* parent, std::size_t unsa
   const QString entries = unsavedEntries == 1 ? QStringLiteral("1 entry")
                                               : QStringLiteral("%1 entries").arg(unsavedEntries);
   box->setText(QStringLiteral("The write log holds %1 not yet saved as a script.").arg(entries));
-  box->setInformativeText(QStringLiteral("Save the log before the program ends?"));
+  box->setInformativeText(loss == LogLoss::Connect ? QStringLiteral("Save the log before Connect empties it?")
+                                                  : QStringLiteral("Save the log before the program ends?"));
   box->setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
   // Return saves and Escape stays: neither key loses the log.
   box->setDefaultButton(QMessageBox::Save);
@@ -23,8 +24,8 @@ std::unique_ptr<QMessageBox> MakeUnsavedLogBox(QWidget* parent, std::size_t unsa
   return box;
 }
 
-UnsavedLogAnswer MessageBoxUnsavedLogQuestion::ask(QWidget* parent, std::size_t unsavedEntries) {
-  const std::unique_ptr<QMessageBox> box = MakeUnsavedLogBox(parent, unsavedEntries);
+UnsavedLogAnswer MessageBoxUnsavedLogQuestion::ask(QWidget* parent, std::size_t unsavedEntries, LogLoss loss) {
+  const std::unique_ptr<QMessageBox> box = MakeUnsavedLogBox(parent, unsavedEntries, loss);
   switch (box->exec()) {
     case QMessageBox::Save:
       return UnsavedLogAnswer::Save;

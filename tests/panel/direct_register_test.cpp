@@ -135,6 +135,13 @@ TEST_F(RecordedTools, ClearKeepsTheRowsInUseAndEachFailedWriteIsReportedOnce) {
   Click(button("WriteSPI"));
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0123"}));
   EXPECT_EQ(shown(), Lines(2, "Tonvisor | DirectRegisterRwPage |  Error Write Registers"));
+
+  // The chip select's pins fail at the read and at the write: one message for the press.
+  messages.clear();
+  bridge.setResult("busB.open", bridge::kUsbError);
+  Click(button("WriteSPI"));
+  EXPECT_EQ(shown(),
+            (Lines{"Error | none |  BusB Open Error", "Tonvisor | DirectRegisterRwPage |  Error Write Registers"}));
 }
 
 TEST_F(RecordedTools, ReturnInAReadAddressReadsAndInAWriteRowWritesNothing) {

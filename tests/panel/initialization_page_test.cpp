@@ -6,6 +6,7 @@
 
 #include "codec/register_map.h"
 #include "panel/initialization_page.h"
+#include "panel/ipv4_address_edit.h"
 #include "panel_harness.h"
 #include "sim/board_server.h"
 
@@ -167,19 +168,21 @@ TEST_F(RecordedPanel, ConnectOnSpiOpensTheChannelOrSaysItDidNotAndConfigClockLea
 TEST_F(RecordedPanel, EthernetConnectChecksAddressAndPortAndOpensNothing) {
   Choose(list("Connection Type"), "Ethernet");
   const LinkSettings& settings = link.settings();
+  const LinkSettings before = settings;
   Click(button("Connect"));  // blank address, port 30
-  EXPECT_EQ(settings.ethernetAddress, "0.0.0.0");
 
   // The field takes only numbers of 0 to 255: the third digit of "300" is refused.
   Type(box("Ethernet Address"), "300.1");
+  EXPECT_EQ(static_cast<Ipv4AddressEdit*>(box("Ethernet Address"))->dottedText(), "30.1.0.0");
   Type(box("Port"), "0");
   Click(button("Connect"));
-  EXPECT_EQ(settings.ethernetAddress, "30.1.0.0");
   for (const char* port : {"70000", "3x", "", "-1"}) {
     Type(box("Port"), port);
     Click(button("Connect"));
-    EXPECT_EQ(settings.ethernetPort, 0u) << port;
   }
+  // A refused Connect keeps the board in use as it was.
+  EXPECT_EQ(settings.ethernetAddress, before.ethernetAddress);
+  EXPECT_EQ(settings.ethernetPort, before.ethernetPort);
   const std::string badPort = FromPage("The Port must be a whole number from 0 to 65535.");
   EXPECT_EQ(shown(), (Lines{FromPage(" Invalid IP Address "), FromPage(" Invalid Socket "), badPort, badPort, badPort,
                             badPort}));

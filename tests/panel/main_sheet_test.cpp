@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -86,14 +88,40 @@ TEST_F(MainSheetTest, OkCancelAndTheCloseButtonEndTheSheetAtOnceWhenNothingIsUns
     show();
     EXPECT_TRUE(End(sheet.get(), way)) << way;  // an empty log
   }
-  // A log emptied by Connect holds nothing unsaved.
+  EXPECT_TRUE(unsavedLog.asked.empty());
+  // A log emptied by Connect (its entries discarded when Connect asked) holds nothing unsaved.
   for (int way = 0; way < 3; ++way) {
     show();
     link.writeLog().appendComment("# before\n");
     Click(button("Connect"));
     EXPECT_TRUE(End(sheet.get(), way)) << way;
   }
-  EXPECT_TRUE(unsavedLog.asked.empty());
+  EXPECT_EQ(unsavedLog.losses, std::vector<LogLoss>(3, LogLoss::Connect));
+}
+
+// Connect empties the log: unsaved entries are asked about first, by the button and by Return
+// in the address box. Cancel keeps the log and connects nothing; Save saves, then connects.
+TEST_F(MainSheetTest, ConnectAsksBeforeEmptyingUnsavedEntries) {
+  WriteLog& log = link.writeLog();
+  log.appendComment("# one\n");
+  log.appendWrite(0x0022, 0x1818);
+  unsavedLog.answer = UnsavedLogAnswer::Stay;
+  Click(button("Connect"));
+  QTest::keyClick(Control<QLineEdit>(sheet.get(), "I2C Address"), Qt::Key_Return);
+  EXPECT_EQ(log.count(), 2u);
+  EXPECT_TRUE(button("Connect")->isEnabled());
+  EXPECT_EQ(unsavedLog.losses, std::vector<LogLoss>(2, LogLoss::Connect));
+
+  unsavedLog.answer = UnsavedLogAnswer::Save;
+  files.saveAnswer = std::nullopt;  // the save cancelled: still nothing
+  Click(button("Connect"));
+  EXPECT_EQ(log.count(), 2u);
+  files.saveAnswer = tempPath("before connect.txt");
+  Click(button("Connect"));
+  EXPECT_EQ(log.count(), 0u);
+  EXPECT_FALSE(button("Connect")->isEnabled());
+  EXPECT_EQ(ReadFile(*files.saveAnswer), "# one\n\nWrite   0x0022    0x1818\n");
+  EXPECT_EQ(unsavedLog.asked, (std::vector<std::size_t>{2, 2, 2, 2}));
 }
 
 TEST_F(MainSheetTest, ReturnAndEscapeNeverEndTheSheetAndNoButtonIsPressedByReturn) {
@@ -136,7 +164,8 @@ TEST_F(MainSheetTest, ReturnAndEscapeNeverEndTheSheetAndNoButtonIsPressedByRetur
   QTest::keyClick(sheet.get(), Qt::Key_Escape);
   EXPECT_EQ(finished.count(), 0);
   EXPECT_TRUE(sheet->isVisible());
-  EXPECT_TRUE(unsavedLog.asked.empty());
+  // Return in the Ethernet address connects, and asks about the log first; nothing asked to end.
+  EXPECT_EQ(std::count(unsavedLog.losses.begin(), unsavedLog.losses.end(), LogLoss::ProgramEnd), 0);
   for (QPushButton* b : sheet->findChildren<QPushButton*>()) EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
 }
 
@@ -146,6 +175,7 @@ TEST_F(MainSheetTest, EndingWithUnsavedEntriesAsksAndStaysDiscardsOrSavesAsSaveS
   log.appendComment("# Write Register \n");
   log.appendWrite(0x0022, 0x1818);
   // Stay, by each way.
+  unsavedLog.answer = UnsavedLogAnswer::Stay;
   for (int way = 0; way < 3; ++way) EXPECT_FALSE(End(sheet.get(), way)) << way;
   EXPECT_EQ(unsavedLog.asked, (std::vector<std::size_t>{3, 3, 3}));
 
@@ -175,6 +205,7 @@ TEST_F(MainSheetTest, EndingWithUnsavedEntriesAsksAndStaysDiscardsOrSavesAsSaveS
 }
 
 TEST_F(MainSheetTest, AfterSaveScriptNothingIsUnsavedUntilTheNextEntryAlsoAfterConnect) {
+  unsavedLog.answer = UnsavedLogAnswer::Stay;
   WriteLog& log = link.writeLog();
   for (std::uint16_t i = 0; i < 3; ++i) log.appendWrite(0x0010, i);
   sheet->tabs()->setCurrentWidget(sheet->directRegisterPage());
@@ -221,18 +252,19 @@ TEST(MessageBoxUnsavedLogQuestion, AsksWithSaveDiscardAndCancelUnderTheProgramsT
     });
   };
   answerWith(QMessageBox::Save);
-  EXPECT_EQ(question.ask(&window, 12), UnsavedLogAnswer::Save);
+  EXPECT_EQ(question.ask(&window, 12, LogLoss::ProgramEnd), UnsavedLogAnswer::Save);
   answerWith(QMessageBox::Discard);
-  EXPECT_EQ(question.ask(&window, 1), UnsavedLogAnswer::Discard);
+  EXPECT_EQ(question.ask(&window, 1, LogLoss::ProgramEnd), UnsavedLogAnswer::Discard);
   answerWith(QMessageBox::Cancel);
-  EXPECT_EQ(question.ask(&window, 2), UnsavedLogAnswer::Stay);
+  EXPECT_EQ(question.ask(&window, 2, LogLoss::ProgramEnd), UnsavedLogAnswer::Stay);
   answerWith(std::nullopt);
-  EXPECT_EQ(question.ask(&window, 2), UnsavedLogAnswer::Stay);
+  EXPECT_EQ(question.ask(&window, 2, LogLoss::Connect), UnsavedLogAnswer::Stay);
   const QString asks = " Save the log before the program ends? | 3 Save";
   EXPECT_EQ(seen, (QStringList{"Tonvisor | The write log holds 12 entries not yet saved as a script." + asks,
                                "Tonvisor | The write log holds 1 entry not yet saved as a script." + asks,
                                "Tonvisor | The write log holds 2 entries not yet saved as a script." + asks,
-                               "Tonvisor | The write log holds 2 entries not yet saved as a script." + asks}));
+                               "Tonvisor | The write log holds 2 entries not yet saved as a script. Save the log "
+                               "before Connect empties it? | 3 Save"}));
 }
 
 TEST(MessageBoxMessenger, ShowsOneOkBoxOverItsOwnerWithTheGivenCaption) {

@@ -62,16 +62,19 @@ class FakeFileChooser final : public FileChooser {
 // Answers the question about an unsaved log for the user, and counts the questions.
 class FakeUnsavedLogQuestion final : public UnsavedLogQuestion {
  public:
-  UnsavedLogAnswer ask(QWidget*, std::size_t unsavedEntries) override {
+  UnsavedLogAnswer ask(QWidget*, std::size_t unsavedEntries, LogLoss loss) override {
     asked.push_back(unsavedEntries);
+    losses.push_back(loss);
     return answer;
   }
   BusyEndAnswer askWhileBusy(QWidget*, const QString& doing) override {
     askedWhileBusy.push_back(doing.toStdString());
     return busyAnswer;
   }
-  UnsavedLogAnswer answer = UnsavedLogAnswer::Stay;
+  // Discard, as most runs want: a test that asks something else says so.
+  UnsavedLogAnswer answer = UnsavedLogAnswer::Discard;
   std::vector<std::size_t> asked;  // the unsaved count told at each question
+  std::vector<LogLoss> losses;     // and what was about to lose the log
   BusyEndAnswer busyAnswer = BusyEndAnswer::Wait;
   std::vector<std::string> askedWhileBusy;  // what the link was doing at each question
 };

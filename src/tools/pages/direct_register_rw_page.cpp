@@ -173,6 +173,8 @@ void DirectRegisterRwPage::writeRegisters() {
     values[r] = registerIn(m_writeRows[r].value);
   }
 
+  // The page's message follows the statuses; failures with status 0 (Ethernet) the link has
+  // already told.
   const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
   const auto work = [addresses, values, rows](LinkSide& side, JobReport& report) {
     WriteLog& log = side.link.writeLog();
@@ -192,6 +194,8 @@ void DirectRegisterRwPage::writeRegisters() {
 void DirectRegisterRwPage::writeSpiRegister() {
   const std::uint16_t address = registerIn(m_writeRows[0].address);
   const std::uint16_t value = registerIn(m_writeRows[0].value);
+  // One action: the chip select's bus-B pins report a failure once, not at each pin access.
+  // The page's own message follows the status, as it always has.
   const auto work = [address, value](LinkSide& side, JobReport& report) {
     report.status = side.link.WriteOverSpi(address, value).status;
   };

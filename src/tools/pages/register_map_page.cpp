@@ -36,9 +36,33 @@ QString hexText(std::optional<std::uint16_t> value) {
   return value ? QString::fromStdString(FormatPrefixedHex4(*value)) : kUnknown;
 }
 
+// Two separate bits that always move together (the left and right DAC mutes, the PLL's two
+// power switches): one setting, 0 or 1, never the number the two bits make side by side.
+bool isPair(const RegisterField& field) { return field.field != nullptr && field.field->bits.copies != 0; }
+
 QString bitsText(const RegisterField& field) {
+  if (isPair(field)) return QStringLiteral("%1, %2").arg(field.highBit).arg(field.lowBit);
   return field.highBit == field.lowBit ? QString::number(field.lowBit)
                                        : QStringLiteral("%1:%2").arg(field.highBit).arg(field.lowBit);
+}
+
+int largestCode(const RegisterField& field) { return isPair(field) ? 1 : static_cast<int>(field.mask >> field.lowBit); }
+
+// The field's code in a register value; nothing for a pair whose bits disagree (set by hand).
+std::optional<int> codeIn(const RegisterField& field, std::uint16_t registerValue) {
+  const auto bits = static_cast<std::uint16_t>(registerValue & field.mask);
+  if (!isPair(field)) return static_cast<int>(field.valueIn(registerValue));
+  if (bits == 0) return 0;
+  if (bits == field.mask) return 1;
+  return std::nullopt;
+}
+
+// A field's value as the view shows it: its code, "unknown" while the register is, "mixed" for
+// a pair with one bit set.
+QString codeText(const RegisterField& field, std::optional<std::uint16_t> registerValue) {
+  if (!registerValue) return kUnknown;
+  const std::optional<int> code = codeIn(field, *registerValue);
+  return code ? QString::number(*code) : QStringLiteral("mixed");
 }
 
 QTableWidgetItem* fixedItem(const QString& text) {
@@ -134,52 +158,64 @@ void RegisterMapPage::tell(const QString& text) {
   m_runner.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
 
-void RegisterMapPage::readEveryRegister(const QString& title, std::function<void()> then) {
-  struct Reading {
+void RegisterMapPage::readEveryRegister(const QString& title, std::function<void(Reading)> then) {
+  struct Outcome {
     ReadAllResult result;
     std::string linkDescription;
     bool overSpi = false;
   };
-  auto reading = std::make_shared<Reading>();
+  auto outcome = std::make_shared<Outcome>();
   LinkRunner::Job job;
   job.title = title;
   job.expected = RegisterMap.size();
   job.countsSteps = true;
   job.cancellable = true;
   job.exclusive = true;
-  job.work = [reading](LinkSide& side, JobReport&) {
+  job.work = [outcome](LinkSide& side, JobReport&) {
     // SPI cannot read: rather than refuse every register in turn, say so once.
-    reading->overSpi = side.link.selectedLink() == LinkKind::Spi;
-    if (reading->overSpi) return;
-    reading->linkDescription = LinkDescription(side.link);
-    reading->result = ReadAllRegisters(side.link, [&side](std::size_t done, std::size_t) {
+    outcome->overSpi = side.link.selectedLink() == LinkKind::Spi;
+    if (outcome->overSpi) return;
+    outcome->linkDescription = LinkDescription(side.link);
+    outcome->result = ReadAllRegisters(side.link, [&side](std::size_t done, std::size_t) {
       side.stepDone(done);
       return !side.cancelled;
     });
   };
   FollowJob(m_runner, m_runner.nextId(), this, title, RegisterMap.size(), tr("%1 of %2 registers read"),
             WorkProgress::Cancel::Offered);
-  m_runner.submit(std::move(job), this, [this, title, reading, then = std::move(then)](const JobReport& report) {
-    if (reading->overSpi) {
+  m_runner.submit(std::move(job), this, [this, title, outcome, then = std::move(then)](const JobReport& report) {
+    if (outcome->overSpi) {
       tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
                .arg(title));
+      then(Reading::NotMade);
       return;
     }
-    if (reading->result.cancelled) return;
-    m_readAll = reading->result.snapshot;
-    m_current = reading->result.snapshot;
-    m_readAllLink = reading->linkDescription;
+    if (outcome->result.cancelled) {
+      then(Reading::NotMade);
+      return;
+    }
+    m_readAll = outcome->result.snapshot;
+    m_current = outcome->result.snapshot;
+    m_readAllLink = outcome->linkDescription;
     m_readAllDone = true;
     if (!report.failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(report.failures)));
-    if (then) then();
+    then(outcome->result.tally.allWentThrough() ? Reading::Complete : Reading::Partial);
   });
 }
 
 void RegisterMapPage::readAll() {
-  readEveryRegister(tr("Read All"), [this] {
-    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  readEveryRegister(tr("Read All"), [this](Reading reading) {
+    if (reading == Reading::NotMade) return;
+    compareWith(reading);
     showValues();
   });
+}
+
+void RegisterMapPage::compareWith(Reading reading) {
+  // A register that could not be read is no difference to write back, and a reading that was
+  // not made says nothing about the chip now.
+  m_differences.clear();
+  if (m_compared && reading == Reading::Complete) m_differences = CompareSnapshots(m_current, *m_compared);
 }
 
 std::optional<std::uint16_t> RegisterMapPage::shownValue(std::uint16_t address) const {
@@ -268,15 +304,12 @@ void RegisterMapPage::showFields() {
   const RegisterDifference* difference = differenceOf(address);
   for (int row = 0; row < static_cast<int>(fields.size()); ++row) {
     const RegisterField& field = fields[static_cast<std::size_t>(row)];
-    // -1 while the register's value is unknown.
-    const int code = value ? static_cast<int>(field.valueIn(*value)) : -1;
-    m_fields->item(row, kFieldValueColumn)->setText(code >= 0 ? QString::number(code) : kUnknown);
+    const std::optional<int> code = value ? codeIn(field, *value) : std::nullopt;
+    m_fields->item(row, kFieldValueColumn)->setText(codeText(field, value));
     if (auto* list = qobject_cast<QComboBox*>(m_fields->cellWidget(row, kMeaningColumn))) {
-      list->setCurrentIndex(code >= 0 ? list->findData(code) : -1);
+      list->setCurrentIndex(code ? list->findData(*code) : -1);
     }
-    const int savedCode = saved && saved->value ? static_cast<int>(field.valueIn(*saved->value)) : -1;
-    m_fields->item(row, kFieldSnapshotColumn)
-        ->setText(saved ? (savedCode >= 0 ? QString::number(savedCode) : kUnknown) : QString());
+    m_fields->item(row, kFieldSnapshotColumn)->setText(saved ? codeText(field, saved->value) : QString());
     bool differs = false;
     for (const FieldDifference& changed : difference ? difference->fields : std::vector<FieldDifference>{}) {
       differs |= changed.lowBit == field.lowBit && changed.highBit == field.highBit;
@@ -337,7 +370,7 @@ void RegisterMapPage::fieldEdited(QTableWidgetItem* item) {
   const auto row = static_cast<std::size_t>(item->row());
   if (row >= fields.size()) return;
   const RegisterField& field = fields[row];
-  const int largest = static_cast<int>(field.mask >> field.lowBit);
+  const int largest = largestCode(field);
   const NumberReading<int> code = ReadDecimalInt(item->text().trimmed().toStdString());
   if (!code.value || *code.value < 0 || *code.value > largest) {
     tell(tr("The value of %1 must be a whole number from 0 to %2.")
@@ -350,7 +383,9 @@ void RegisterMapPage::fieldEdited(QTableWidgetItem* item) {
 }
 
 void RegisterMapPage::chooseFieldValue(const RegisterField& field, int code) {
-  const auto value = static_cast<std::uint16_t>((static_cast<unsigned>(code) << field.lowBit) & field.mask);
+  // A pair takes both its bits: 1 sets them, 0 clears them.
+  const auto shifted = isPair(field) ? (code != 0 ? field.mask : 0u) : static_cast<unsigned>(code) << field.lowBit;
+  const auto value = static_cast<std::uint16_t>(shifted & field.mask);
   // A field that is the whole register is written; any other is read, merged and written.
   const auto keepMask = static_cast<std::uint16_t>(~field.mask);
   writeAndReadBack(field.field->address, keepMask, value);
@@ -377,11 +412,18 @@ void RegisterMapPage::compareWithSnapshot() {
     tell(tr("The snapshot could not be read: %1").arg(QString::fromStdString(error)));
     return;
   }
-  m_compared = std::move(saved);
-  m_comparedName = QFileInfo(*path).fileName();
-  // Against the chip as it is now.
-  readEveryRegister(tr("Compare with Snapshot"), [this] {
-    m_differences = CompareSnapshots(m_current, *m_compared);
+  // Against the chip as it is now, every register of it: a register that could not be read
+  // would count as a difference, and Write Differences would write it blind. Without a whole
+  // reading there is no comparison (the reason has been told).
+  m_compared.reset();
+  m_differences.clear();
+  auto compared = std::make_shared<ChipSnapshot>(std::move(*saved));
+  readEveryRegister(tr("Compare with Snapshot"), [this, compared, name = QFileInfo(*path).fileName()](Reading reading) {
+    if (reading == Reading::Complete) {
+      m_compared = *compared;
+      m_comparedName = name;
+      compareWith(Reading::Complete);
+    }
     showValues();
   });
 }
@@ -397,8 +439,8 @@ void RegisterMapPage::writeDifferences() {
   m_runner.submit(std::move(job), this, [this](const JobReport& report) {
     if (!report.failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(report.failures)));
   });
-  readEveryRegister(tr("Write Differences"), [this] {
-    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+  readEveryRegister(tr("Write Differences"), [this](Reading reading) {
+    compareWith(reading);
     showValues();
   });
 }

@@ -52,9 +52,14 @@ class RegisterMapPage : public QWidget {
   void fieldEdited(QTableWidgetItem* item);
 
  private:
-  // Reads every register with the progress window; then() follows unless the user cancelled
-  // or nothing could be read.
-  void readEveryRegister(const QString& title, std::function<void()> then);
+  // How far a reading of every register got.
+  enum class Reading { NotMade, Partial, Complete };
+  // Reads every register with the progress window, then calls then() with how far it got:
+  // NotMade when the user cancelled or the link cannot read (the view keeps what it showed);
+  // Partial when some reads did not arrive.
+  void readEveryRegister(const QString& title, std::function<void(Reading)> then);
+  // The differences from the compared snapshot after a reading: none unless it was complete.
+  void compareWith(Reading reading);
   void showValues();
   void showFields();
   void showRow(int row);
