@@ -14,6 +14,7 @@
 #include <string>
 
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QProgressDialog>
 #include <QTimer>
 
@@ -169,6 +170,10 @@ TEST_F(LinkThread, TheWindowKeepsAnsweringWhileLongWorkRuns) {
 
 TEST_F(LinkThread, ClicksDuringWorkRunAfterItInOrderAndAMovedControlWritesItsLastPosition) {
   runScript(200);
+  // The monitor follows the log while the script still runs.
+  auto* listed = control<QListWidget>("Register Writes");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listed->count() > 20; }));
+  EXPECT_TRUE(runner.busy());
   directWrite("24", "1234");
   directWrite("24", "4321");
   // The surround width's up-down, stepped again and again while the script still runs: the
