@@ -47,7 +47,7 @@ test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONVISOR_TSAN=ON -DTONVISOR_BUILD_BENCH=OFF \
 	  $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target link_tests panel_tests
-	cd $(TSAN_BUILD) && export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 && \
+	cd $(TSAN_BUILD) && export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" && \
 	  ./tests/link/link_tests --gtest_brief=1 && ./tests/panel/panel_tests --gtest_brief=1
 
 fuzz: deps

@@ -30,6 +30,15 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// The longest the window's thread may go without running its timer. ThreadSanitizer slows the
+// window's own work several times over: there the bound only tells a window that waits for the
+// chip (seconds) from one that does not.
+#if defined(__SANITIZE_THREAD__)
+constexpr qint64 kStallBound = 1000;
+#else
+constexpr qint64 kStallBound = 100;
+#endif
+
 // A board that takes connections (the kernel completes them) and never answers.
 class SilentBoard {
  public:
@@ -135,28 +144,38 @@ class LinkThread : public ::testing::Test {
 };
 
 TEST_F(LinkThread, TheWindowKeepsAnsweringWhileLongWorkRuns) {
-  const std::pair<const char*, std::function<void()>> actions[] = {
-      {"HP Mute",
-       [&] {
-         sheet.tabs()->setCurrentWidget(sheet.page(MainSheet::Tab::Outputs));
-         Click(control<QCheckBox>("HP Mute"));
-       }},
+  auto* processor = static_cast<DigitalAudioProcessingPage*>(sheet.page(MainSheet::Tab::DigitalAudioProcessing));
+  // Each action: its page brought to the front first (the window's own work, made once), then
+  // the click, timed until the link is idle again.
+  const struct {
+    const char* name;
+    std::function<void()> show;
+    std::function<void()> click;
+  } actions[] = {
+      {"HP Mute", [&] { sheet.tabs()->setCurrentWidget(sheet.page(MainSheet::Tab::Outputs)); },
+       [&] { Click(control<QCheckBox>("HP Mute")); }},
       {"EQ preset",
        [&] {
-         auto* processor = static_cast<DigitalAudioProcessingPage*>(sheet.page(MainSheet::Tab::DigitalAudioProcessing));
          sheet.tabs()->setCurrentWidget(processor);
          processor->sheet()->setCurrentIndex(3);
          Pick(control<QComboBox>("Select PEQ/GEQ/Tone Control"), "PEQ");
-         Pick(control<QComboBox>("PEQ Control"), "Acoustic");
-       }},
-      {"Read All",
+         ASSERT_TRUE(waitIdle());
+       },
+       [&] { Pick(control<QComboBox>("PEQ Control"), "Acoustic"); }},
+      {"Read All", [&] { showTool(sheet.directRegisterPage()->mapPage()); },
+       [&] { Click(control<QPushButton>("Read All")); }},
+      {"300-write script",
        [&] {
-         showTool(sheet.directRegisterPage()->mapPage());
-         Click(control<QPushButton>("Read All"));
-       }},
-      {"300-write script", [&] { runScript(300); }},
+         files.openAnswer = writeScript(300);
+         showTool(sheet.directRegisterPage()->monitorPage());
+       },
+       [&] { Click(control<QPushButton>("Run Script")); }},
   };
-  for (const auto& [name, action] : actions) EXPECT_LT(longestStall(action), 100) << name;
+  for (const auto& [name, show, click] : actions) {
+    show();
+    QTest::qWait(100);
+    EXPECT_LT(longestStall(click), kStallBound) << name;
+  }
   EXPECT_EQ(messages.texts(), Lines{});
   EXPECT_EQ(boardChip.read(0x0024), 9);  // the script's last write
   EXPECT_EQ(sheet.linkText(), QStringLiteral("Ethernet 127.0.0.1:%1").arg(board.port()));
@@ -164,7 +183,7 @@ TEST_F(LinkThread, TheWindowKeepsAnsweringWhileLongWorkRuns) {
   // A board that takes the connection and never answers: the window waits for nothing.
   SilentBoard silent;
   connectTo(silent.port());
-  EXPECT_LT(longestStall([&] { directWrite("24", "1"); }), 100);
+  EXPECT_LT(longestStall([&] { directWrite("24", "1"); }), kStallBound);
   ASSERT_FALSE(messages.texts().empty());
 }
 
