@@ -1,6 +1,7 @@
 # Everyday entry points. `make run` and `make test` install what is missing first.
 BUILD       ?= build
 SAN_BUILD   ?= build-sanitize
+TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 RELEASE_BUILD ?= build-release
 JOBS        ?= $(shell nproc)
@@ -13,7 +14,7 @@ PACKAGES = cmake make g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-d
            libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file \
            pybind11-dev python3-pybind11 python3-dev python3-pytest
 
-.PHONY: deps build run board test test-sanitize fuzz package bench screenshots clean
+.PHONY: deps build run board test test-sanitize test-tsan fuzz package bench screenshots clean
 
 deps:
 	@./scripts/install-deps.sh $(PACKAGES)
@@ -39,6 +40,15 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over what shares data between the link thread and the window: the link's
+# tests and the panel's (the window with its link on a thread of its own among them).
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTONVISOR_TSAN=ON -DTONVISOR_BUILD_BENCH=OFF \
+	  $(WERROR) $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target link_tests panel_tests
+	cd $(TSAN_BUILD) && export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" && \
+	  ./tests/link/link_tests --gtest_brief=1 && ./tests/panel/panel_tests --gtest_brief=1
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DTONVISOR_FUZZ=ON \

@@ -56,6 +56,7 @@ extern char** environ;
 namespace {
 
 using tonvisor::bench::Program;
+using tonvisor::bench::ThreadedProgram;
 using tonvisor::bench::ResidentKilobytes;
 
 double NowMs() {
@@ -100,11 +101,12 @@ int RunChild(bool panel, double spawnedAt, int tabs, int width, int height, int 
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication app(argc, argv);
-  std::unique_ptr<Program> program;
+  // The panel as the program runs it, its link on a thread of its own.
+  std::unique_ptr<ThreadedProgram> program;
   std::unique_ptr<QDialog> bare;
   QWidget* window = nullptr;
   if (panel) {
-    program = std::make_unique<Program>();
+    program = std::make_unique<ThreadedProgram>();
     window = &program->sheet;
     tabs = program->sheet.tabs()->count();
   } else {

@@ -12,6 +12,7 @@
 #include "panel/main_sheet.h"
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
+#include "runner/thread_link_runner.h"
 #include "sim/chip_model.h"
 #include "sim/simulated_bridge.h"
 #include "tools/pages/file_chooser.h"
@@ -24,19 +25,24 @@ class QuietMessenger final : public Messenger {
   using Messenger::show;
 };
 
-// The program as start-up builds it, on the simulated chip.
-struct Program {
+// The program as start-up builds it, on the simulated chip: Runner is the program's own
+// ThreadLinkRunner, or an InlineLinkRunner for benchmarks that reach into the link themselves.
+template <typename Runner>
+struct BasicProgram {
   ChipModel chip;
   SimulatedBridge bridge{chip};
   QuietMessenger messenger;
   DeviceLink link{bridge, messenger};
   CodecOperations codec{link};
+  Runner runner{link, codec, messenger};
   PanelState state;
   DialogFileChooser files;
   MessageBoxUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   MainSheet sheet{context};
 };
+using Program = BasicProgram<InlineLinkRunner>;
+using ThreadedProgram = BasicProgram<ThreadLinkRunner>;
 
 // The process's resident memory in KiB, from /proc; -1 when it cannot be read.
 inline long ResidentKilobytes() {

@@ -16,6 +16,7 @@
 #include "panel/message_box_messenger.h"
 #include "link/typed_text.h"
 #include "panel/panel_context.h"
+#include "runner/thread_link_runner.h"
 #include "panel/unsaved_log_question.h"
 #include "screenshots.h"
 #include "tonvisor/version.h"
@@ -91,10 +92,13 @@ int main(int argc, char* argv[]) {
   DeviceLink link(*backend.bridge, messenger);
   link.settings().i2cClockHz = i2cClockHz;
   CodecOperations codec(link);
+  // From here on only the runner's thread touches the link; it is stopped and joined before
+  // the link and the USB bridge go.
+  ThreadLinkRunner runner(link, codec, messenger);
   PanelState state;
   DialogFileChooser files;
   MessageBoxUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   if (parser.isSet(initScript)) context.initScriptPath = parser.value(initScript);
 
   MainSheet sheet(context);

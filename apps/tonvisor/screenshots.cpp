@@ -21,7 +21,8 @@
 #include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 
 #include "panel/about_dialog.h"
 #include "panel/dap_page.h"
@@ -36,12 +37,20 @@ namespace tonvisor {
 
 namespace {
 
-// Lets the windows lay out and paint before a picture is taken.
+// The runner of the sheet being pictured.
+const LinkRunner* g_runner = nullptr;
+
+// Lets the link's work end and the windows lay out and paint before a picture is taken.
 void settle() {
-  for (int i = 0; i < 5; ++i) {
-    QApplication::processEvents();
-    QThread::msleep(10);
-  }
+  QEventLoop loop;
+  QTimer tick;
+  int quietTicks = 0;
+  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+    quietTicks = g_runner != nullptr && g_runner->busy() ? 0 : quietTicks + 1;
+    if (quietTicks >= 5) loop.quit();
+  });
+  tick.start(10);
+  loop.exec();
 }
 
 template <typename W>
@@ -121,6 +130,7 @@ bool save(QWidget* widget, const QDir& dir, const QString& name) {
 }  // namespace
 
 bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
+  g_runner = &sheet.runner();
   QDir dir(dirPath);
   if (!dir.mkpath(QStringLiteral("."))) {
     std::cerr << "screenshots: cannot create " << dirPath.toStdString() << '\n';

@@ -1,6 +1,7 @@
 #include "link/device_link.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "link/ascii_case.h"
 #include "link/user_action.h"
@@ -14,6 +15,10 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 void ActionMessenger::show(const Message& message) {
   if (m_depth > 0 && !m_shown.emplace(message.caption, message.text).second) return;
+  if (m_capture != nullptr) {
+    m_capture->push_back(message);
+    return;
+  }
   m_target.show(message);
 }
 
@@ -39,6 +44,7 @@ LinkKind DeviceLink::selectedLink() const {
 }
 
 AccessResult DeviceLink::finish(const AccessResult& access) {
+  assert(onOwningThread());
   for (AccessTally* tally : m_tallies) tally->add(access);
   for (AccessWatch* watch : m_watches) watch->m_seen(access);
   return access;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -32,9 +33,13 @@ class ActionMessenger final : public Messenger {
 
   void beginAction() { ++m_depth; }
   void endAction();
+  // While into is set, messages are kept there instead of going to the program's messenger:
+  // a window that runs the link's work on a thread of its own shows them once the work ends.
+  void captureInto(std::vector<Message>* into) { m_capture = into; }
 
  private:
   Messenger& m_target;
+  std::vector<Message>* m_capture = nullptr;
   int m_depth = 0;
   std::set<std::pair<std::string, std::string>> m_shown;  // caption, text
 };
@@ -82,13 +87,18 @@ class DeviceLink {
   LinkSettings& settings() { return m_settings; }
   const LinkSettings& settings() const { return m_settings; }
   WriteLog& writeLog() { return m_log; }
-  Messenger& messenger() { return m_messenger; }
+  ActionMessenger& messenger() { return m_messenger; }
   I2cTransport& i2c() { return m_i2c; }
   SpiTransport& spi() { return m_spi; }
   BusBPins& busB() { return m_busB; }
   EthernetTransport& ethernet() { return m_ethernet; }
   // The USB bridge the I2C and SPI transports go through (what it is connected to).
   const UsbBridge& usbBridge() const { return m_bridge; }
+
+  // The link is used by one thread at a time and has no locks: the thread that makes it, or
+  // the one that adopts it (a window's link thread). Debug builds check every access.
+  void adoptCurrentThread() { m_owner = std::this_thread::get_id(); }
+  bool onOwningThread() const { return m_owner == std::this_thread::get_id(); }
 
  private:
   friend class AccessWatch;
@@ -118,6 +128,7 @@ class DeviceLink {
 
   std::vector<AccessTally*> m_tallies;  // every open ScopedTally counts every access
   std::vector<AccessWatch*> m_watches;  // and every open AccessWatch hears of it
+  std::thread::id m_owner = std::this_thread::get_id();
   int m_actionDepth = 0;
   bool m_boardGone = false;  // in this action the board already waited out a time-out
 

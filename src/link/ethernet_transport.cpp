@@ -79,6 +79,7 @@ bool EthernetTransport::ReceiveReturnCode(TcpSocket& socket, const Texts& texts,
 bool EthernetTransport::startExchange(TcpSocket& socket, std::uint32_t command, const Texts& texts,
                                       BoardExchange& exchange) {
   if (!socket.create()) return fail(texts.creatingSocket, exchange, BoardStep::CreateSocket, socket);
+  socket.setWakeDescriptor(m_wakeFd);
   if (!socket.connectTo(m_settings.ethernetAddress, m_settings.ethernetPort, m_options.timeout)) {
     return fail(kConnectingFailed, exchange, BoardStep::Connect, socket);
   }

@@ -43,6 +43,10 @@ class EthernetTransport {
  public:
   EthernetTransport(Messenger& messenger, const LinkSettings& settings, EthernetOptions options = {});
 
+  // A descriptor that, while readable, ends every wait on the board at once (the window's
+  // Cancel); -1 for none. The step then fails as one that timed out.
+  void setWakeDescriptor(int fd) { m_wakeFd = fd; }
+
   BoardExchange write(std::uint16_t address, std::uint16_t value);
   // Stores the value only when the whole exchange succeeded.
   BoardExchange read(std::uint16_t address, std::uint16_t& value);
@@ -60,6 +64,7 @@ class EthernetTransport {
   Messenger& m_messenger;
   const LinkSettings& m_settings;
   EthernetOptions m_options;
+  int m_wakeFd = -1;
 };
 
 }  // namespace tonvisor

@@ -34,6 +34,23 @@ std::optional<std::uint16_t> RegisterCache::value(std::uint16_t address) const {
   return cached != nullptr ? cached->value : std::nullopt;
 }
 
+void RegisterCache::assign(const Contents& contents) {
+  if (contents.entries.size() != m_entries.size()) return;
+  bool any = contents.fills != m_fills;
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    CachedRegister& mine = m_entries[i];
+    const CachedRegister& theirs = contents.entries[i];
+    if (theirs.described->address != mine.described->address) return;
+    any = any || mine.value != theirs.value || mine.origin != theirs.origin || mine.lost != theirs.lost ||
+          mine.changedOutside != theirs.changedOutside || mine.writtenBefore != theirs.writtenBefore;
+    const DescribedRegister* described = mine.described;
+    mine = theirs;
+    mine.described = described;
+  }
+  m_fills = contents.fills;
+  if (any) changed();
+}
+
 void RegisterCache::clear() {
   bool any = false;
   for (CachedRegister& cached : m_entries) {

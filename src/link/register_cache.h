@@ -67,6 +67,18 @@ class RegisterCache {
 
   // Forgets every value (a new link, a new Connect).
   void clear();
+
+  // What the cache holds, as a plain copy another thread can be handed (the window's view of
+  // the link thread's cache), and taking such a copy over. A cache takes only from one
+  // described with the same registers; listeners hear of it when anything differs.
+  struct Contents {
+    std::vector<CachedRegister> entries;
+    std::uint64_t fills = 0;
+  };
+  Contents contents() const { return {m_entries, m_fills}; }
+  void assign(const Contents& contents);
+  // The registers the device described (to describe a view with).
+  std::span<const DescribedRegister> described() const { return m_described; }
   // Grows at every change of any entry, so a view can tell whether it has anything to follow.
   std::uint64_t generation() const { return m_generation; }
 

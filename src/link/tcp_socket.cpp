@@ -5,7 +5,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,15 +15,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Sets how long one blocking send, receive or connect on fd may wait: what is left until the
-// deadline, or false when nothing is.
-bool limitWait(int fd, int option, Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-  if (left <= 0) return false;
-  timeval limit{};
-  limit.tv_sec = static_cast<time_t>(left / 1'000'000);
-  limit.tv_usec = static_cast<suseconds_t>(left % 1'000'000);
-  return ::setsockopt(fd, SOL_SOCKET, option, &limit, sizeof limit) == 0;
+// How a wait for the socket ended.
+enum class Wait { Ready, TimedOut, Woken };
+
+// Waits until fd is ready for events (or has an error to report), the wake descriptor is
+// readable, or the deadline passes. Signals do not end the wait.
+Wait waitFor(int fd, short events, int wakeFd, Clock::time_point deadline) {
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return Wait::TimedOut;
+    pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = ::poll(fds, wakeFd >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(left, 60'000)));
+    if (ready <= 0) continue;  // a signal, or the time is up: the deadline is checked above
+    if (wakeFd >= 0 && (fds[1].revents & POLLIN) != 0) return Wait::Woken;
+    if (fds[0].revents != 0) return Wait::Ready;
+  }
 }
 
 }  // namespace
@@ -50,58 +55,56 @@ void TcpSocket::close() {
 
 bool TcpSocket::create() {
   close();
-  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (m_fd < 0) return false;
   DisableNagle(m_fd);
   return true;
 }
 
-// The socket stays blocking and every wait is bounded by SO_SNDTIMEO / SO_RCVTIMEO (Linux
-// applies the send time-out to connect too): one system call per step, where polling a
-// non-blocking socket takes three, and on loopback the calls are most of an access's cost.
+// Every wait polls the socket together with the wake descriptor, if one is set: a Cancel in
+// the window ends a wait on a silent board at once instead of after its time-out. The socket
+// is non-blocking; each step first tries the call itself, so an answer already there costs
+// no wait.
 bool TcpSocket::connectTo(const std::string& dottedAddress, std::uint32_t port, Timeout timeout) {
   m_timedOut = false;
+  m_woken = false;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   if (port > 0xFFFF || ::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return false;
   const auto deadline = Clock::now() + timeout;
-  if (!limitWait(m_fd, SO_SNDTIMEO, deadline)) {
-    m_timedOut = true;
-    return false;
-  }
   if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
-  // A signal does not stop the connection being made: calling connect again would only say
-  // it is under way, so wait for it to finish instead.
-  if (errno == EINTR) return finishInterruptedConnect(deadline);
-  // With a send time-out set, a connect that ran out of time reports EINPROGRESS.
-  m_timedOut = errno == EINPROGRESS || errno == EAGAIN || errno == ETIMEDOUT;
-  return false;
+  // Under way (or interrupted by a signal, which does not stop it): wait for it to finish.
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (!wait(POLLOUT, deadline)) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
+  m_timedOut = error == ETIMEDOUT;
+  return error == 0;
 }
 
-bool TcpSocket::finishInterruptedConnect(Clock::time_point deadline) {
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+bool TcpSocket::wait(short events, std::chrono::steady_clock::time_point deadline) {
+  switch (waitFor(m_fd, events, m_wakeFd, deadline)) {
+    case Wait::Ready:
+      return true;
+    case Wait::TimedOut:
       m_timedOut = true;
       return false;
-    }
-    pollfd waiting{m_fd, POLLOUT, 0};
-    const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<long long>(left, 60'000)));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) continue;  // time left is checked above
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
-    m_timedOut = error == ETIMEDOUT;
-    return error == 0;
+    case Wait::Woken:
+      // Told as a time-out: the board is given up on for the rest of the action.
+      m_timedOut = true;
+      m_woken = true;
+      return false;
   }
+  return false;
 }
 
 std::size_t TcpSocket::sendAll(const void* data, std::size_t size, Timeout timeout) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   const auto deadline = Clock::now() + timeout;
   m_timedOut = false;
+  m_woken = false;
   std::size_t sent = 0;
   while (sent < size) {
     // Small sends go straight into the socket buffer; only a full buffer waits.
@@ -111,17 +114,7 @@ std::size_t TcpSocket::sendAll(const void* data, std::size_t size, Timeout timeo
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!limitWait(m_fd, SO_SNDTIMEO, deadline)) {
-        m_timedOut = true;
-        break;
-      }
-      const ssize_t waited = ::send(m_fd, bytes + sent, size - sent, MSG_NOSIGNAL);
-      if (waited > 0) {
-        sent += static_cast<std::size_t>(waited);
-      } else if (!(waited < 0 && errno == EINTR)) {
-        m_timedOut = waited < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-        break;
-      }
+      if (!wait(POLLOUT, deadline)) break;
     } else {
       break;
     }
@@ -133,20 +126,18 @@ std::size_t TcpSocket::receiveAll(void* data, std::size_t size, Timeout timeout)
   auto* bytes = static_cast<std::uint8_t*>(data);
   const auto deadline = Clock::now() + timeout;
   m_timedOut = false;
+  m_woken = false;
   std::size_t received = 0;
   while (received < size) {
-    if (!limitWait(m_fd, SO_RCVTIMEO, deadline)) {
-      m_timedOut = true;
-      break;
-    }
-    const ssize_t n = ::recv(m_fd, bytes + received, size - received, 0);
+    const ssize_t n = ::recv(m_fd, bytes + received, size - received, MSG_DONTWAIT);
     if (n > 0) {
       received += static_cast<std::size_t>(n);
     } else if (n == 0) {
       break;  // the peer closed
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (!wait(POLLIN, deadline)) break;
     } else if (errno != EINTR) {
-      m_timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
-      break;  // time-out or a broken connection
+      break;  // a broken connection
     }
   }
   return received;

@@ -8,7 +8,8 @@
 namespace tonvisor {
 
 // A blocking-style TCP stream socket whose every step is bounded by a time-out, so that a
-// board that stops answering never freezes the caller. Sends never raise SIGPIPE.
+// board that stops answering never freezes the caller, and ends at once when a wake
+// descriptor becomes readable (Cancel in the window). Sends never raise SIGPIPE.
 class TcpSocket {
  public:
   using Timeout = std::chrono::milliseconds;
@@ -35,14 +36,21 @@ class TcpSocket {
   // Whether the last step that failed did so by waiting out its time-out (a board that went
   // silent or a host that does not answer), rather than by a refusal or a closed connection.
   bool timedOut() const { return m_timedOut; }
+  // Whether the last step that failed was ended by the wake descriptor.
+  bool woken() const { return m_woken; }
+  // A descriptor that, while readable, ends every wait at once; -1 for none.
+  void setWakeDescriptor(int fd) { m_wakeFd = fd; }
   void close();
 
  private:
-  // Waits for a connect that a signal interrupted to finish, until the deadline.
-  bool finishInterruptedConnect(std::chrono::steady_clock::time_point deadline);
+  // Waits for the socket to be ready for events until the deadline; false when the time ran
+  // out or the wake descriptor ended the wait.
+  bool wait(short events, std::chrono::steady_clock::time_point deadline);
 
   int m_fd = -1;
+  int m_wakeFd = -1;
   bool m_timedOut = false;
+  bool m_woken = false;
 };
 
 // Turns Nagle's algorithm off on an accepted or created socket.

@@ -111,7 +111,7 @@ void AvcPage::setThreshold() {
 double AvcPage::sampleRate() const {
   if (state().systemSampleRate > 0.0) return state().systemSampleRate;
   // Before Config Clock the chip's own rate, when known, tells what its rate codes mean.
-  const std::optional<int> code = FieldInCache(link().cache(), FieldPlace::Of(field::ConfigureSampleRate)).code;
+  const std::optional<int> code = FieldInCache(runner().cacheView(), FieldPlace::Of(field::ConfigureSampleRate)).code;
   return code ? choices::kSampleRateHz[*code] : 0.0;
 }
 

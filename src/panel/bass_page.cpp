@@ -1,6 +1,8 @@
 #include "panel/bass_page.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <climits>
 
 #include <QCheckBox>
@@ -137,8 +139,10 @@ void BassPage::showEvent(QShowEvent* event) {
   // The chip's cut-off is made to agree with the list the first time the user sees it; the
   // write says nothing of how it went. A cut-off known from the chip is already on the list:
   // writing "175" over it would change the chip behind the user's back.
-  if (FieldInCache(link().cache(), FieldPlace::Of(field::WriteBassCutoff)).code) return;
-  act([&] { codec().WriteBassCutoff(choices::kBassCutoff[kInitialCutoff].code); });
+  act([](LinkSide& side, JobReport&) {
+    if (FieldInCache(side.link.cache(), FieldPlace::Of(field::WriteBassCutoff)).code) return;
+    side.codec.WriteBassCutoff(choices::kBassCutoff[kInitialCutoff].code);
+  });
 }
 
 void BassPage::showLevels() {
@@ -150,12 +154,12 @@ void BassPage::levelStepped(Level& level, int position) {
   level.value = position;
   showLevels();
   level.slider->setValue(position);
-  apply(*level.field, position, level.failure);
+  apply(*level.field, position, level.failure, level.field);
 }
 
 void BassPage::levelReleased(Level& level, int position) {
   level.steps->setPosition(position);
-  apply(*level.field, position, level.failure);
+  apply(*level.field, position, level.failure, level.field);
   level.value = position;
   showLevels();
 }
@@ -173,17 +177,19 @@ bool BassPage::enterPressed() {
     }
     typed[i] = *number;
   }
-  act([&] {
-    for (int i = 0; i < 2; ++i) {
-      Level& level = *levels[i];
-      // A level beyond its slider's range is written as the nearer end, and its box says so.
-      const auto written = static_cast<int>(std::clamp<long long>(typed[i], 0, level.field->largestCode()));
-      level.value = written;
-      if (written != typed[i]) level.box->setText(QString::number(written));
-      level.slider->setValue(written);
-      level.steps->setPosition(written);
-      codec().apply(*level.field, written);
-    }
+  std::array<std::pair<const CodecField*, int>, 2> writes{};
+  for (int i = 0; i < 2; ++i) {
+    Level& level = *levels[i];
+    // A level beyond its slider's range is written as the nearer end, and its box says so.
+    const auto written = static_cast<int>(std::clamp<long long>(typed[i], 0, level.field->largestCode()));
+    level.value = written;
+    if (written != typed[i]) level.box->setText(QString::number(written));
+    level.slider->setValue(written);
+    level.steps->setPosition(written);
+    writes[static_cast<std::size_t>(i)] = {level.field, written};
+  }
+  act([writes](LinkSide& side, JobReport&) {
+    for (const auto& [field, code] : writes) side.codec.apply(*field, code);
   });
   return true;
 }

@@ -7,8 +7,8 @@ namespace tonvisor {
 
 const char* const CacheFollower::kUnknownTip = "not read from the chip";
 
-CacheFollower::CacheFollower(DeviceLink& link, QObject* parent)
-    : QObject(parent), m_link(link), m_listening(link.cache(), [this] {
+CacheFollower::CacheFollower(RegisterCache& cache, QObject* parent)
+    : QObject(parent), m_cache(cache), m_listening(cache, [this] {
         // An action of many accesses (a ramp, a script) is followed once, when it is over.
         if (m_pending) return;
         m_pending = true;
@@ -21,7 +21,7 @@ void CacheFollower::follow(const FieldPlace& place, std::function<void(int)> sho
 
 void CacheFollower::followNow() {
   m_pending = false;
-  const RegisterCache& cache = m_link.cache();
+  const RegisterCache& cache = m_cache;
   for (Follower& follower : m_followers) {
     const CachedField field = FieldInCache(cache, follower.place);
     if (field.code && field.code != follower.shown) follower.show(*field.code);

@@ -7,7 +7,7 @@
 #include <QObject>
 
 #include "codec/cached_field.h"
-#include "link/device_link.h"
+#include "link/register_cache.h"
 
 class QWidget;
 
@@ -24,7 +24,8 @@ class CacheFollower : public QObject {
   Q_OBJECT
 
  public:
-  CacheFollower(DeviceLink& link, QObject* parent);
+  // cache is the window's view of the link's cache (LinkRunner::cacheView()).
+  CacheFollower(RegisterCache& cache, QObject* parent);
 
   // show sets the control to a code; mark (when given) marks it unknown or clears the mark.
   void follow(const FieldPlace& place, std::function<void(int code)> show, std::function<void(bool unknown)> mark = {});
@@ -44,7 +45,7 @@ class CacheFollower : public QObject {
     bool marked = false;
   };
 
-  DeviceLink& m_link;
+  const RegisterCache& m_cache;
   std::vector<Follower> m_followers;
   RegisterCache::Listening m_listening;
   bool m_pending = false;

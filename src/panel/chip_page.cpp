@@ -13,16 +13,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "link/user_action.h"
+#include "codec/codec_operations.h"
 #include "panel/cache_follower.h"
-#include "tools/pages/busy_cursor.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
 namespace tonvisor {
 
 ChipPage::ChipPage(const PanelContext& context, const char* objectName, QWidget* parent)
-    : QWidget(parent), m_context(context), m_follower(new CacheFollower(context.link, this)) {
+    : QWidget(parent), m_context(context), m_follower(new CacheFollower(context.runner.cacheView(), this)) {
   setObjectName(QString::fromLatin1(objectName));
 }
 
@@ -63,48 +62,50 @@ void ChipPage::showOnSlider(ValueSlider* slider, int position, const QString& te
   slider->showText(text);
 }
 
-void ChipPage::tell(const QString& text) {
-  link().messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+Owner ChipPage::owner() const { return OwnerOf(this); }
+
+void ChipPage::tell(const QString& text) { runner().messenger().show(text.toStdString(), kApplicationTitle, owner()); }
+
+void ChipPage::tell(const char* text) { runner().messenger().show(text, kApplicationTitle, owner()); }
+
+void ChipPage::act(LinkRunner::Work work, const void* coalesce) {
+  LinkRunner::Job job;
+  job.title = tr("Writing to the chip");
+  if (coalesce != nullptr) job.coalesceKey = QString::number(reinterpret_cast<quintptr>(coalesce));
+  job.work = std::move(work);
+  runner().submit(std::move(job), this);
 }
 
-void ChipPage::tell(const char* text) { link().messenger().show(text, kApplicationTitle, OwnerOf(this)); }
-
-void ChipPage::act(const std::function<void()>& work) {
-  UserAction action(link());
-  work();
+void ChipPage::actLong(const QString& title, LinkRunner::Work work) {
+  LinkRunner::Job job;
+  job.title = title;
+  job.work = std::move(work);
+  runner().submit(std::move(job), this, [this, title](const JobReport& report) {
+    if (!report.failures.empty()) tell(tr("%1: %2").arg(title, QString::fromStdString(report.failures)));
+  });
 }
 
-void ChipPage::actLong(const QString& title, const std::function<void()>& work) {
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(link());
-    work();
-    failures = action.failureSummary();
-  }
-  if (!failures.empty()) tell(tr("%1: %2").arg(title, QString::fromStdString(failures)));
-}
-
-void ChipPage::actWithProgress(const QString& title, std::size_t accesses, const std::function<Status()>& work,
+void ChipPage::actWithProgress(const QString& title, std::size_t accesses, LinkRunner::Work work,
                                const char* failure) {
-  Status status = status::kOk;
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(link());
-    WorkProgress progress(this, title, accesses, tr("%1 of %2 register accesses done"),
-                          WorkProgress::Cancel::NotOffered);
-    std::size_t done = 0;
-    const AccessWatch watch(link(), [&](const AccessResult&) { progress.stepDone(++done); });
-    status = work();
-    progress.close();
-    failures = action.failureSummary();
-  }
-  if (status != status::kOk && failure != nullptr) {
-    tell(failure);
-  } else if (!failures.empty()) {
-    tell(tr("%1: %2").arg(title, QString::fromStdString(failures)));
-  }
+  LinkRunner::Job job;
+  job.title = title;
+  job.expected = accesses;
+  job.exclusive = true;
+  job.work = std::move(work);
+  FollowJob(runner(), runner().nextId(), this, title, accesses, tr("%1 of %2 register accesses done"),
+            WorkProgress::Cancel::NotOffered);
+  runner().submit(std::move(job), this, [this, title, failure](const JobReport& report) {
+    if (report.status != status::kOk && failure != nullptr) {
+      tell(failure);
+    } else if (!report.failures.empty()) {
+      tell(tr("%1: %2").arg(title, QString::fromStdString(report.failures)));
+    }
+  });
+}
+
+ConflictGuard& ChipPage::conflictGuard() {
+  if (m_guard == nullptr) m_guard = new ConflictGuard(runner(), this);
+  return *m_guard;
 }
 
 void ChipPage::keyPressEvent(QKeyEvent* event) {
@@ -116,12 +117,14 @@ void ChipPage::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void ChipPage::apply(const CodecField& field, int code, const char* failure) {
-  act([&] {
-    // Only a non-zero status has a message of the page's: over SPI and Ethernet the link has
-    // already said what went wrong, and the status stays 0.
-    if (codec().apply(field, code).status != status::kOk && failure != nullptr) tell(failure);
-  });
+void ChipPage::apply(const CodecField& field, int code, const char* failure, const void* coalesce) {
+  act(
+      [&field, code, failure, owner = owner()](LinkSide& side, JobReport&) {
+        // Only a non-zero status has a message of the page's: over SPI and Ethernet the link
+        // has already said what went wrong, and the status stays 0.
+        if (side.codec.apply(field, code).status != status::kOk && failure != nullptr) side.tell(failure, owner);
+      },
+      coalesce);
 }
 
 QComboBox* ChipPage::addChoice(QFormLayout* form, const ChoiceRow& row, std::function<void(int code)> chosen) {
@@ -178,7 +181,7 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
                    QString::fromStdString(text.empty() ? slider->text().of(std::min(code, maximum)) : text));
     }, [slider](bool unknown) { markSliderUnknown(slider, unknown); });
   }
-  if (!released) released = [this, row](int position) { act([&] { codec().apply(*row.field, position); }); };
+  if (!released) released = [this, row, slider](int position) { apply(*row.field, position, nullptr, row.field); };
   connect(slider, &ValueSlider::released, this, [slider, released](int position) {
     slider->showValue();
     released(position);

@@ -13,6 +13,7 @@
 #include "panel/panel_context.h"
 #include "panel/value_slider.h"
 #include "panel/value_text.h"
+#include "tools/pages/conflict_guard.h"
 
 class QCheckBox;
 class QComboBox;
@@ -83,27 +84,30 @@ class ChipPage : public QWidget {
   // Makes the page's controls and layout, once.
   virtual void build() = 0;
 
-  CodecOperations& codec() const { return m_context.codec; }
-  DeviceLink& link() const { return m_context.link; }
+  LinkRunner& runner() const { return m_context.runner; }
   PanelState& state() const { return m_context.state; }
+  Owner owner() const;
   const PanelContext& context() const { return m_context; }
 
   void tell(const QString& text);
   void tell(const char* text);
 
-  // The link work of one thing the user did: each message shown once, the accesses counted.
-  void act(const std::function<void()>& work);
+  // The link work of one thing the user did, queued on the link: each message shown once when it
+  // ends, the accesses counted. work captures values, never widgets (it runs on the link's
+  // thread). A control that acts at every move passes what it writes (its field) as coalesce:
+  // its write still queued is replaced by the newer one.
+  void act(LinkRunner::Work work, const void* coalesce = nullptr);
   // The same for work that may take long (a headphone ramp over Ethernet: up to 130 accesses
-  // of 20 ms each): the busy cursor meanwhile, and at the end one message "<title>: <what
-  // failed>" when any access did not reach the chip.
-  void actLong(const QString& title, const std::function<void()>& work);
+  // of 20 ms each): at the end one message "<title>: <what failed>" when any access did not
+  // reach the chip.
+  void actLong(const QString& title, LinkRunner::Work work);
   // Long work with a progress window (an EQ preset, the audio processor's switch): as
   // actLong, and once the work has lasted half a second (over Ethernet) a window counts its
   // register accesses against about `accesses`, without a Cancel: the work is short enough to
-  // wait for, and stopping it halfway would leave the chip half set. work returns the
-  // operation's status; a non-zero one shows failure, the page's own message for it, in place
-  // of the closing message.
-  void actWithProgress(const QString& title, std::size_t accesses, const std::function<Status()>& work,
+  // wait for, and stopping it halfway would leave the chip half set. The work sets the
+  // report's status to the operation's; a non-zero one shows failure, the page's own message
+  // for it, in place of the closing message. Conflicting controls wait meanwhile.
+  void actWithProgress(const QString& title, std::size_t accesses, LinkRunner::Work work,
                        const char* failure = nullptr);
   // A control of the page's own that shows a field: show sets it to a code (never writing),
   // mark marks it unknown (or clears the mark) when its register's value was lost.
@@ -119,7 +123,10 @@ class ChipPage : public QWidget {
   static void showOnSlider(ValueSlider* slider, int position, const QString& text);
 
   // Calls field's operation with code as one action; a non-zero status shows failure, if any.
-  void apply(const CodecField& field, int code, const char* failure);
+  void apply(const CodecField& field, int code, const char* failure, const void* coalesce = nullptr);
+  // Keeps the page's controls that would conflict with long work (presets, the processor's
+  // switch) disabled while such work waits or runs.
+  ConflictGuard& conflictGuard();
 
   // Return or Enter typed anywhere on the page (in a box, or with a list, a slider or a button
   // holding the focus): the page's own use of it, if it has one. True when it used the key.
@@ -149,6 +156,7 @@ class ChipPage : public QWidget {
  private:
   PanelContext m_context;
   CacheFollower* m_follower = nullptr;
+  ConflictGuard* m_guard = nullptr;
   bool m_built = false;
 };
 

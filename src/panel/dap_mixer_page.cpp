@@ -80,32 +80,35 @@ DapMixerPage::Volume DapMixerPage::addVolume(QLayout* layout, const char* title,
 
   const Volume released = volume;
   connect(volume.slider, &ValueSlider::released, this, [this, released, &field, failure](int gain) {
-    act([&] {
-      const Status status = codec().apply(field, gain).status;
-      // The box shows the gain let go of, whatever came of the write.
-      released.box->setText(TextOf(gain));
-      if (status != status::kOk) tell(failure);
-    });
+    // The box shows the gain let go of, whatever comes of the write.
+    released.box->setText(TextOf(gain));
+    act(
+        [&field, gain, failure, owner = owner()](LinkSide& side, JobReport&) {
+          if (side.codec.apply(field, gain).status != status::kOk) side.tell(failure, owner);
+        },
+        &field);
   });
   return volume;
 }
 
 bool DapMixerPage::enterPressed() {
-  act([&] {
-    enterVolume(m_main, field::WriteDapMainVolume);
-    enterVolume(m_mixer, field::WriteDapMixerVolume);
+  const int main = enterVolume(m_main);
+  const int mixer = enterVolume(m_mixer);
+  act([main, mixer](LinkSide& side, JobReport&) {
+    side.codec.apply(field::WriteDapMainVolume, main);
+    side.codec.apply(field::WriteDapMixerVolume, mixer);
   });
   return true;
 }
 
-void DapMixerPage::enterVolume(const Volume& volume, const CodecField& field) {
+int DapMixerPage::enterVolume(const Volume& volume) {
   // The number the box starts with ("150", "150%"); a box without one reads as 0 %.
   const double percent = ReadLeadingDecimal(volume.box->text().toStdString()).value_or(0.0);
   const ClampedCode gain = DapVolumeFromPercent(percent);
   volume.slider->setValue(gain.code);
   // Beyond 0 % to 200 %, the box shows what was written instead of what was typed.
   if (gain.clamped) volume.box->setText(TextOf(gain.code));
-  codec().apply(field, gain.code);
+  return gain.code;
 }
 
 }  // namespace tonvisor

@@ -28,7 +28,8 @@ class DapMixerPage : public ChipPage {
   // A group of a volume slider, its box and its scale.
   Volume addVolume(QLayout* layout, const char* title, const CodecField& field, const char* failure);
   // The gain typed in a volume's box, to its slider and the chip; the status is not looked at.
-  void enterVolume(const Volume& volume, const CodecField& field);
+  // Reads a volume's box into its slider (and the box, when clamped); the gain code to write.
+  int enterVolume(const Volume& volume);
 
   Volume m_mixer;
   Volume m_main;

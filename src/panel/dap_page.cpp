@@ -51,6 +51,7 @@ void DigitalAudioProcessingPage::build() {
   auto* enableRow = new QHBoxLayout;
   enableRow->addStretch();
   QCheckBox* enable = addCheck(enableRow, kEnable, [this](bool checked) { enableClicked(checked); });
+  conflictGuard().guard(enable);
   follow(kDapEnableBit, [enable](int code) { enable->setChecked(code != 0); },
          [enable](bool unknown) { markUnknown(enable, unknown); });
   enableRow->addStretch();
@@ -70,9 +71,13 @@ void DigitalAudioProcessingPage::enableClicked(bool checked) {
   // While the Outputs page's Mute is checked the switch leaves the DAC muted, as the box says:
   // its closing unmute would otherwise undo the user's mute.
   const bool keepMuted = state().dacMuted;
-  actWithProgress(tr(kEnable.caption), keepMuted ? kEnableAccesses - 1 : kEnableAccesses, [&] {
-    return (keepMuted ? codec().WriteDapEnableKeepingDacMuted(enable) : codec().WriteDapEnable(enable)).status;
-  }, kEnableFailed);
+  actWithProgress(
+      tr(kEnable.caption), keepMuted ? kEnableAccesses - 1 : kEnableAccesses,
+      [enable, keepMuted](LinkSide& side, JobReport& report) {
+        CodecOperations& codec = side.codec;
+        report.status = (keepMuted ? codec.WriteDapEnableKeepingDacMuted(enable) : codec.WriteDapEnable(enable)).status;
+      },
+      kEnableFailed);
 }
 
 }  // namespace tonvisor

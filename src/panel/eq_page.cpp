@@ -66,12 +66,14 @@ void EqPage::build() {
                      [this](int mode) { modeChosen(mode); });
   m_presets = list(kPresets);
   m_presets->setAccessibleName(tr(kPresetCaption));
+  conflictGuard().guard(m_presets);
   connect(m_presets, &QComboBox::activated, this,
           [this](int index) { presetChosen(m_presets->itemData(index).toInt()); });
   QGroupBox* peq = group(kPresetCaption);
   m_designer = new PeqDesigner(context().files, state(), [this](const QString& text) { tell(text); });
   connect(m_designer, &PeqDesigner::loadRequested, this, &EqPage::loadDesign);
   m_designer->placeBeforeButtons(m_presets);
+  conflictGuard().guard(m_designer->loadButton());
   (new QVBoxLayout(peq))->addWidget(m_designer);
 
   auto* top = new QHBoxLayout;
@@ -100,8 +102,8 @@ void EqPage::build() {
       control->setEnabled(false);
     }
   }
-  m_presets->setEnabled(false);
-  m_designer->loadButton()->setEnabled(false);
+  conflictGuard().setEnabled(m_presets, false);
+  conflictGuard().setEnabled(m_designer->loadButton(), false);
   // The list follows the chip by itself; the bands it enables follow with it.
   follow(field::SelectEqMode, [this](int mode) { enableFor(mode); });
 }
@@ -148,8 +150,8 @@ QLayout* EqPage::addBand(Band& band) {
 }
 
 void EqPage::enableFor(int mode) {
-  m_presets->setEnabled(mode == kPeq);
-  m_designer->loadButton()->setEnabled(mode == kPeq);
+  conflictGuard().setEnabled(m_presets, mode == kPeq);
+  conflictGuard().setEnabled(m_designer->loadButton(), mode == kPeq);
   for (std::size_t b = 0; b < m_bands.size(); ++b) {
     const bool on = b < kGeqBands ? mode == kGeq : mode == kToneControl;
     m_bands[b].slider->setEnabled(on);
@@ -160,10 +162,10 @@ void EqPage::enableFor(int mode) {
 
 void EqPage::modeChosen(int mode) {
   enableFor(mode);
-  act([&] {
+  act([mode, owner = owner()](LinkSide& side, JobReport&) {
     // The parametric equaliser runs all seven filters, whatever it ran before.
-    if (mode == kPeq) codec().WriteNumPeqFilters(kPeqFilters);
-    if (codec().SelectEqMode(mode).status != status::kOk) tell(kModeFailed);
+    if (mode == kPeq) side.codec.WriteNumPeqFilters(kPeqFilters);
+    if (side.codec.SelectEqMode(mode).status != status::kOk) side.tell(kModeFailed, owner);
   });
   plotBandGains();
 }
@@ -173,13 +175,12 @@ void EqPage::presetChosen(int preset) {
   const std::size_t accesses = kPresetAccesses + (chosen == PeqPreset::Acoustic ? 1 : 0);
   // Over Ethernet a preset takes seconds: a progress window, and one message at the end when
   // writes did not reach the chip.
-  actWithProgress(tr("Load Preset"), accesses, [&] {
-    WriteLog& log = link().writeLog();
+  actWithProgress(tr("Load Preset"), accesses, [chosen](LinkSide& side, JobReport&) {
+    WriteLog& log = side.link.writeLog();
     log.appendComment("   \n");
     log.appendComment("# Load Preset\n");
-    codec().WriteNumPeqFilters(kPeqFilters);
-    LoadPeqPreset(link(), chosen);
-    return status::kOk;
+    side.codec.WriteNumPeqFilters(kPeqFilters);
+    LoadPeqPreset(side.link, chosen);
   });
   m_designer->showPreset(chosen);
 }
@@ -188,9 +189,8 @@ void EqPage::loadDesign() {
   const std::optional<PeqDesigner::ChipLoad> design = m_designer->designForChip();
   if (!design) return;
   // As a preset: a progress window over Ethernet, one message at the end for failed writes.
-  actWithProgress(tr("Load PEQ Design"), kPresetAccesses, [&] {
-    LoadPeqDesign(codec(), design->name, design->table);
-    return status::kOk;
+  actWithProgress(tr("Load PEQ Design"), kPresetAccesses, [load = *design](LinkSide& side, JobReport&) {
+    LoadPeqDesign(side.codec, load.name, load.table);
   });
 }
 
@@ -210,7 +210,7 @@ void EqPage::plotBandGains() {
 void EqPage::bandMoved(Band& band, int code) {
   band.gainDb = EqBandGainDb(code);
   showGains();
-  apply(*band.field, code, band.failure);
+  apply(*band.field, code, band.failure, band.field);
 }
 
 void EqPage::showGains() {
@@ -235,20 +235,22 @@ bool EqPage::enterPressed() {
   for (std::size_t b = 0; b < m_bands.size(); ++b) m_bands[b].gainDb = typed[b];
 
   const int mode = m_mode->currentData().toInt();
-  act([&] {
-    for (std::size_t b = 0; b < m_bands.size(); ++b) {
-      Band& band = m_bands[b];
-      if (b < kGeqBands ? mode != kGeq : mode != kToneControl) continue;
-      const ClampedCode code = EqBandCodeFromGain(band.gainDb);
-      // Beyond -11.75 or +12 dB the band is set to the nearer end, and its box says so.
-      if (code.clamped) {
-        band.gainDb = EqBandGainDb(code.code);
-        band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
-      }
-      band.slider->setValue(code.code);
-      band.steps->setPosition(code.code);
-      codec().apply(*band.field, code.code);
+  std::vector<std::pair<const CodecField*, int>> writes;
+  for (std::size_t b = 0; b < m_bands.size(); ++b) {
+    Band& band = m_bands[b];
+    if (b < kGeqBands ? mode != kGeq : mode != kToneControl) continue;
+    const ClampedCode code = EqBandCodeFromGain(band.gainDb);
+    // Beyond -11.75 or +12 dB the band is set to the nearer end, and its box says so.
+    if (code.clamped) {
+      band.gainDb = EqBandGainDb(code.code);
+      band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
     }
+    band.slider->setValue(code.code);
+    band.steps->setPosition(code.code);
+    writes.emplace_back(band.field, code.code);
+  }
+  act([writes](LinkSide& side, JobReport&) {
+    for (const auto& [field, code] : writes) side.codec.apply(*field, code);
   });
   plotBandGains();
   return true;

@@ -1,6 +1,7 @@
 #include "panel/initialization_page.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include <QComboBox>
@@ -13,12 +14,10 @@
 
 #include "codec/field_choices.h"
 #include "link/connect.h"
-#include "link/user_action.h"
 #include "link/typed_text.h"
 #include "panel/cache_follower.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
-#include "tools/pages/busy_cursor.h"
 #include "tools/pages/read_chip.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
@@ -73,7 +72,7 @@ QLabel* stepLabel(const QString& text) {
 InitializationPage::InitializationPage(const PanelContext& context, QWidget* parent)
     : QWidget(parent), m_context(context) {
   setObjectName(QStringLiteral("InitializationPage"));
-  m_context.link.settings().connectionType = kI2c;
+  m_guard = new ConflictGuard(m_context.runner, this);
 
   QGroupBox* interfaceGroup = createInterfaceGroup();
   QGroupBox* clocksGroup = createClocksGroup();
@@ -119,11 +118,12 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
       if (m_connect->isEnabled() && !box->isReadOnly()) connectLink();
     });
   }
+  for (QPushButton* button : {m_connect, m_chipInitialize, m_configClock}) m_guard->guard(button);
   connectionTypeChosen();
 
   // The clock lists show what the chip holds, as far as it holds them (the Ext MCLK rate is
   // the board's, not the chip's).
-  auto* follower = new CacheFollower(m_context.link, this);
+  auto* follower = new CacheFollower(m_context.runner.cacheView(), this);
   const std::pair<const CodecField*, QComboBox*> lists[] = {{&field::ConfigureSysMclk, m_sysMclk},
                                                             {&field::ConfigureSampleRate, m_sampleRate},
                                                             {&field::ConfigureI2sMasterSlave, m_i2sClockRole}};
@@ -154,7 +154,7 @@ QGroupBox* InitializationPage::createInterfaceGroup() {
   for (const char* type : kConnectionTypes) m_connectionType->addItem(QString::fromLatin1(type));
   m_i2cAddress = new QLineEdit(QStringLiteral("A"));
   m_ethernetAddress = new Ipv4AddressEdit;
-  m_port = new QLineEdit(QString::number(m_context.link.settings().ethernetPort));
+  m_port = new QLineEdit(QString::number(m_context.runner.linkState().settings.ethernetPort));
   m_spiNote = new QLabel(kSpiNote);
   m_spiNote->setWordWrap(true);
 
@@ -204,15 +204,20 @@ QGroupBox* InitializationPage::createClocksGroup() {
 }
 
 void InitializationPage::tell(const QString& text) {
-  m_context.link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  m_context.runner.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
 
 void InitializationPage::connectionTypeChosen() {
   const std::string type = m_connectionType->currentText().toStdString();
-  m_context.link.settings().connectionType = type;
-  // Another link may reach another chip: what was known of the last one is forgotten.
-  m_context.link.followLinkSettings();
-  m_connect->setEnabled(true);
+  // Queued like any other link work: a choice made while a job runs applies after it. Another
+  // link may reach another chip: what was known of the last one is forgotten.
+  m_context.runner.submit(LinkRunner::quick(tr("Connection Type"),
+                                            [type](LinkSide& side, JobReport&) {
+                                              side.link.settings().connectionType = type;
+                                              side.link.followLinkSettings();
+                                            }),
+                          this);
+  m_guard->setEnabled(m_connect, true);
 
   const bool i2c = EqualsIgnoringCase(type, kI2c);
   const bool spi = EqualsIgnoringCase(type, kSpi);
@@ -235,27 +240,31 @@ void InitializationPage::connectLink() {
   request.i2cAddress = ReadLenientHex16(m_i2cAddress->text().toStdString());
   request.ethernetAddress = m_ethernetAddress->dottedText().toStdString();
   request.port = ReadPort(m_port->text().toStdString());
-  bool connected = false;
-  {
-    BusyCursor busy;
-    connected = Connect(m_context.link, request, OwnerOf(this));
-  }
-  if (connected) m_connect->setEnabled(false);
-  // Which bridge the I2C or SPI channel went to; blank when none is open.
-  m_usbDevice->setText(QString::fromStdString(m_context.link.usbBridge().deviceName()));
-  // The pages show what the chip holds from the start. SPI cannot read: its pages keep their
-  // positions.
-  if (connected && m_context.link.selectedLink() != LinkKind::Spi) {
-    m_context.link.followLinkSettings();
-    ReadChipWithProgress(m_context.link, this, tr("Read Chip"));
-  }
+  LinkRunner::Job job;
+  job.title = tr("Connect");
+  job.exclusive = true;
+  job.work = [request, owner = OwnerOf(this)](LinkSide& side, JobReport& report) {
+    report.connected = Connect(side.link, request, owner);
+    if (*report.connected) side.link.followLinkSettings();
+  };
+  m_context.runner.submit(std::move(job), this, [this](const JobReport& report) {
+    const bool connected = report.connected.value_or(false);
+    if (connected) m_guard->setEnabled(m_connect, false);
+    // Which bridge the I2C or SPI channel went to; blank when none is open.
+    m_usbDevice->setText(QString::fromStdString(m_context.runner.linkState().bridgeName));
+    // The pages show what the chip holds from the start. SPI cannot read: its pages keep their
+    // positions.
+    if (connected && !EqualsIgnoringCase(m_context.runner.linkState().settings.connectionType, kSpi)) {
+      SubmitReadChip(m_context.runner, this, tr("Read Chip"));
+    }
+  });
 }
 
 void InitializationPage::initializeChip() {
-  // The script's messages have no owner window, as when the tool first brings a board up.
-  RunScriptWithProgress(m_context.link, m_context.initScriptPath, Owner::none(), this);
   // Once per run, whether or not the script was there.
-  m_chipInitialize->setEnabled(false);
+  m_guard->setEnabled(m_chipInitialize, false);
+  // The script's messages have no owner window, as when the tool first brings a board up.
+  RunScriptWithProgress(m_context.runner, m_context.initScriptPath, Owner::none(), this);
 }
 
 void InitializationPage::configureClocks() {
@@ -286,20 +295,26 @@ void InitializationPage::configureClocks() {
     }
   }
 
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(m_context.link);
-    programClocks(source.code, rate.code, choices::kSampleRateHz[rate.code], slave, pll);
-    failures = action.failureSummary();
-  }
-  if (!failures.empty()) tell(tr("Config Clock: %1").arg(QString::fromStdString(failures)));
+  // The AVC page words its rates at this sample rate from now on, once the chip has taken it.
+  const double rateHz = choices::kSampleRateHz[rate.code];
+  auto rateTaken = std::make_shared<bool>(false);
+  LinkRunner::Job job;
+  job.title = tr("Config Clock");
+  job.exclusive = true;
+  job.work = [sourceCode = source.code, rateCode = rate.code, slave, pll, keepDacMuted = m_context.state.dacMuted,
+              rateTaken](LinkSide& side, JobReport&) {
+    *rateTaken = programClocks(side, sourceCode, rateCode, slave, pll, keepDacMuted);
+  };
+  m_context.runner.submit(std::move(job), this, [this, rateHz, rateTaken](const JobReport& report) {
+    if (*rateTaken) m_context.state.systemSampleRate = rateHz;
+    if (!report.failures.empty()) tell(tr("Config Clock: %1").arg(QString::fromStdString(report.failures)));
+  });
 }
 
-void InitializationPage::programClocks(int sourceCode, int rateCode, double rateHz, bool slave,
-                                       const std::optional<PllDivisor>& pll) {
+bool InitializationPage::programClocks(LinkSide& side, int sourceCode, int rateCode, bool slave,
+                                       const std::optional<PllDivisor>& pll, bool keepDacMuted) {
   const int role = slave ? 0 : 1;
-  CodecOperations& codec = m_context.codec;
+  CodecOperations& codec = side.codec;
   codec.WriteDacMute(1);
   if (pll) {
     codec.InitializePllPower(1);
@@ -307,17 +322,17 @@ void InitializationPage::programClocks(int sourceCode, int rateCode, double rate
     codec.ConfigurePllDivisor(pll->integerPart, pll->fractionalPart);
   }
   codec.ConfigureSysMclk(sourceCode);
-  m_context.state.systemSampleRate = rateHz;
-  codec.ConfigureSampleRate(rateCode);
-  if (EqualsIgnoringCase(m_context.link.settings().connectionType, kI2c)) {
-    BusBPins& pins = m_context.link.busB();
+  const bool rateTaken = codec.ConfigureSampleRate(rateCode).ok();
+  if (EqualsIgnoringCase(side.link.settings().connectionType, kI2c)) {
+    BusBPins& pins = side.link.busB();
     pins.BusBWritePin(kI2sRolePin0, slave ? 1 : 0);
     pins.BusBWritePin(kI2sRolePin1, slave ? 0 : 1);
   }
   codec.ConfigureI2sMasterSlave(role);
   codec.WriteDacMute(0);
   // The Outputs page's "Mute" is checked: the DAC stays muted, as its box says.
-  if (m_context.state.dacMuted) codec.WriteDacMute(1);
+  if (keepDacMuted) codec.WriteDacMute(1);
+  return rateTaken;
 }
 
 }  // namespace tonvisor

@@ -8,6 +8,7 @@
 
 #include "panel/panel_context.h"
 #include "panel/pll_divisor.h"
+#include "tools/pages/conflict_guard.h"
 
 class QComboBox;
 class QFormLayout;
@@ -44,10 +45,14 @@ class InitializationPage : public QWidget {
   QGroupBox* createClocksGroup();
   static void alignCaptions(std::initializer_list<QGroupBox*> groups);
   // Config Clock's sequence: mute, clocks (with the PLL when given), rate, I2S role, unmute.
-  void programClocks(int sourceCode, int rateCode, double rateHz, bool slave, const std::optional<PllDivisor>& pll);
+  // Runs on the link's thread.
+  // True when the sample rate reached the chip.
+  static bool programClocks(LinkSide& side, int sourceCode, int rateCode, bool slave,
+                            const std::optional<PllDivisor>& pll, bool keepDacMuted);
   void tell(const QString& text);
 
   PanelContext m_context;
+  ConflictGuard* m_guard = nullptr;
   std::function<bool()> m_mayEmptyLog;
 
   QComboBox* m_connectionType = nullptr;

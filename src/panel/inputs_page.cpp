@@ -61,12 +61,14 @@ void InputsPage::build() {
 void InputsPage::volumeReleased(ValueSlider* moved, const CodecField& channel, ValueSlider* other,
                                 const CodecField& otherChannel) {
   const int position = moved->value();
-  act([&] {
-    codec().apply(channel, position);
-    if (m_independent->isChecked()) return;
-    other->moveTo(position);
-    codec().apply(otherChannel, position);
-  });
+  const bool both = !m_independent->isChecked();
+  if (both) other->moveTo(position);
+  act(
+      [&channel, &otherChannel, position, both](LinkSide& side, JobReport&) {
+        side.codec.apply(channel, position);
+        if (both) side.codec.apply(otherChannel, position);
+      },
+      both ? nullptr : &channel);
 }
 
 }  // namespace tonvisor

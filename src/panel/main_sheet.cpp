@@ -6,7 +6,10 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -36,7 +39,7 @@ QWidget* Make(const PanelContext& context) {
 }
 
 QWidget* MakeDirectRegisterPage(const PanelContext& context) {
-  return new DirectRegisterPage(context.link, context.files);
+  return new DirectRegisterPage(context.runner, context.files);
 }
 
 struct TabPlace {
@@ -68,7 +71,7 @@ int placeOf(MainSheet::Tab tab) {
 }  // namespace
 
 MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
-    : QDialog(parent), m_link(context.link), m_unsavedLog(context.unsavedLog) {
+    : QDialog(parent), m_runner(context.runner), m_unsavedLog(context.unsavedLog) {
   setObjectName(QStringLiteral("MainSheet"));
   setWindowTitle(tr("KRVL7300 Control Software"));
   setWindowIcon(ApplicationIcon());
@@ -102,7 +105,7 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
   ok->installEventFilter(this);
   m_buttons->installEventFilter(this);
 
-  // Beside the version, always in sight whichever page is shown.
+  // In the status line, always in sight whichever page is shown.
   m_readChipButton = new QPushButton(tr("Read Chip"));
   m_readChipButton->setAccessibleName(m_readChipButton->text());
   m_readChipButton->setAutoDefault(false);
@@ -111,13 +114,36 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addWidget(m_versionButton);
-  buttonRow->addWidget(m_readChipButton);
   buttonRow->addStretch();
   buttonRow->addWidget(m_buttons);
+
+  m_statusLine = new QStatusBar;
+  m_statusLine->setSizeGripEnabled(false);
+  m_statusLine->setAccessibleName(tr("Status"));
+  m_linkLabel = new QLabel;
+  m_linkLabel->setAccessibleName(tr("Link"));
+  m_workLabel = new QLabel;
+  m_workLabel->setAccessibleName(tr("Work"));
+  m_statusLine->addWidget(m_linkLabel);
+  m_statusLine->addWidget(m_workLabel, 1);
+  m_statusLine->addPermanentWidget(m_readChipButton);
+  connect(&m_runner, &LinkRunner::linkStateChanged, this,
+          [this] { m_linkLabel->setText(DescribeLink(m_runner.linkState())); });
+  connect(&m_runner, &LinkRunner::jobStarted, this, [this](std::uint64_t, const QString& title, std::size_t expected) {
+    m_workTitle = title;
+    showWork(0, expected);
+  });
+  connect(&m_runner, &LinkRunner::progress, this,
+          [this](std::uint64_t, std::size_t done, std::size_t expected) { showWork(done, expected); });
+  connect(&m_runner, &LinkRunner::busyChanged, this, [this](bool busy) {
+    if (!busy) linkIdle();
+  });
+  m_linkLabel->setText(DescribeLink(m_runner.linkState()));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tabs, 1);
   layout->addLayout(buttonRow);
+  layout->addWidget(m_statusLine);
 
   // Pages are made in tab order (the Initialization page first: it selects the I2C link).
   for (const TabPlace& place : kTabs) {
@@ -176,9 +202,45 @@ void MainSheet::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+QString MainSheet::linkText() const { return m_linkLabel->text(); }
+
+QString MainSheet::workText() const { return m_workLabel->text(); }
+
+void MainSheet::showWork(std::size_t done, std::size_t expected) {
+  m_workLabel->setText(expected > 0 ? tr("%1: %2 of %3").arg(m_workTitle).arg(done).arg(expected)
+                                    : tr("%1: %2").arg(m_workTitle).arg(done));
+}
+
+void MainSheet::linkIdle() {
+  m_workLabel->clear();
+  if (!m_endWhenIdle) return;
+  // Not from inside the runner's hand-back: the sheet may end (and its pages go) here.
+  const int result = *m_endWhenIdle;
+  m_endWhenIdle.reset();
+  QTimer::singleShot(0, this, [this, result] { done(result); });
+}
+
 void MainSheet::done(int result) {
-  if (!mayLoseLog(LogLoss::ProgramEnd)) return;
+  if (!mayEnd(result)) return;
   QDialog::done(result);
+}
+
+bool MainSheet::mayEnd(int result) {
+  if (m_asking) return false;  // already asking; the answer to that question decides
+  if (m_endWhenIdle) return false;  // already ending once the link is idle
+  if (m_runner.busy()) {
+    m_asking = true;
+    const BusyEndAnswer answer = m_unsavedLog.askWhileBusy(this, m_workLabel->text());
+    m_asking = false;
+    if (answer == BusyEndAnswer::Stay) return false;
+    if (answer == BusyEndAnswer::Stop) m_runner.stopAll();
+    // The log is read, and the unsaved-log question asked, only once nothing more can reach it.
+    if (m_runner.busy()) {
+      m_endWhenIdle = result;
+      return false;
+    }
+  }
+  return mayLoseLog(LogLoss::ProgramEnd);
 }
 
 bool MainSheet::mayLoseLog(LogLoss loss) {
@@ -207,7 +269,7 @@ QWidget* MainSheet::page(Tab tab) const {
   return index >= 0 ? m_tabs->widget(static_cast<int>(index)) : nullptr;
 }
 
-void MainSheet::readChip() { ReadChipWithProgress(m_link, this, tr("Read Chip")); }
+void MainSheet::readChip() { SubmitReadChip(m_runner, this, tr("Read Chip")); }
 
 void MainSheet::showAbout() {
   AboutDialog about(this);

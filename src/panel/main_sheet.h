@@ -2,12 +2,15 @@
 
 #include <QDialog>
 #include <QList>
+#include <optional>
 
 #include "panel/panel_context.h"
 #include "panel/unsaved_log_question.h"
 
 class QDialogButtonBox;
+class QLabel;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 
 namespace tonvisor {
@@ -40,6 +43,12 @@ class MainSheet : public QDialog {
   QPushButton* readChipButton() const { return m_readChipButton; }
   QDialogButtonBox* buttons() const { return m_buttons; }
   InitializationPage* initializationPage() const { return m_initializationPage; }
+  // The line at the bottom: the link in use, and what a running job is doing. Other parts of
+  // the window add permanent widgets of their own with addPermanentWidget().
+  QStatusBar* statusLine() const { return m_statusLine; }
+  QString linkText() const;
+  QString workText() const;
+  LinkRunner& runner() const { return m_runner; }
   DirectRegisterPage* directRegisterPage() const { return m_directRegisterPage; }
 
  public slots:
@@ -47,7 +56,8 @@ class MainSheet : public QDialog {
   // Reads every register into the link's cache; the pages follow.
   void readChip();
   // Ends the sheet, unless the write log holds unsaved entries and the user chooses to stay
-  // (or to save, and the save does not happen).
+  // (or to save, and the save does not happen). While link work runs, first asks whether to
+  // wait for it or stop it; the sheet then ends once the link is idle.
   void done(int result) override;
 
  protected:
@@ -55,12 +65,20 @@ class MainSheet : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool mayEnd(int result);
   // Asks about a write log holding unsaved entries before it is lost (the program ending,
   // Connect emptying it): true when it may go (saved, or discarded), false to keep it.
   bool mayLoseLog(LogLoss loss);
+  void showWork(std::size_t done, std::size_t expected);
+  void linkIdle();
 
-  DeviceLink& m_link;
+  LinkRunner& m_runner;
   UnsavedLogQuestion& m_unsavedLog;
+  std::optional<int> m_endWhenIdle;  // the user chose to end: the result, once the link is idle
+  QStatusBar* m_statusLine = nullptr;
+  QLabel* m_linkLabel = nullptr;
+  QLabel* m_workLabel = nullptr;
+  QString m_workTitle;
   bool m_asking = false;
   QTabWidget* m_tabs = nullptr;
   QList<Tab> m_tabOrder;  // the Tab of each tab shown, in tab order

@@ -98,24 +98,28 @@ void OutputsPage::build() {
 }
 
 void OutputsPage::dacVolumeReleased(int position) {
-  act([&] { codec().ConfigureDacVolume(DacDb(position)); });
+  const double db = DacDb(position);
+  act([db](LinkSide& side, JobReport&) { side.codec.ConfigureDacVolume(db); }, &kDacVolume);
 }
 
 void OutputsPage::dacMuteClicked(bool checked) {
   state().dacMuted = checked;
-  act([&] { codec().WriteDacMute(checked ? 1 : 0); });
+  act([checked](LinkSide& side, JobReport&) { side.codec.WriteDacMute(checked ? 1 : 0); });
 }
 
 void OutputsPage::hpVolumeReleased(int position) {
   const int code = HpCode(position);
-  actLong(tr(kHpVolumeWork), [&] { codec().RampHpVolume(code); });
-  // While muted, the volume chosen is the one to come back to: the unmute would otherwise ramp
-  // back to the volume saved at the mute and lose it.
-  if (m_hpMute->isChecked()) codec().SetSavedHpVolume(static_cast<std::uint16_t>(code | code << 8));
+  const bool muted = m_hpMute->isChecked();
+  actLong(tr(kHpVolumeWork), [code, muted](LinkSide& side, JobReport&) {
+    side.codec.RampHpVolume(code);
+    // While muted, the volume chosen is the one to come back to: the unmute would otherwise
+    // ramp back to the volume saved at the mute and lose it.
+    if (muted) side.codec.SetSavedHpVolume(static_cast<std::uint16_t>(code | code << 8));
+  });
 }
 
 void OutputsPage::hpMuteClicked(bool checked) {
-  actLong(tr(kHpMuteWork), [&] { codec().WriteHpMute(checked ? 1 : 0); });
+  actLong(tr(kHpMuteWork), [checked](LinkSide& side, JobReport&) { side.codec.WriteHpMute(checked ? 1 : 0); });
 }
 
 }  // namespace tonvisor

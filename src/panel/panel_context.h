@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include "codec/codec_operations.h"
-#include "link/device_link.h"
+#include "runner/link_runner.h"
 
 namespace tonvisor {
 
@@ -22,13 +21,13 @@ struct PanelState {
   bool dacMuted = false;
 };
 
-// What every page is built from: the one link and the operations on it, the shared state,
+// What every page is built from: the runner, its only road to the chip (a page never holds the
+// link or the codec operations; its jobs get them on the link's thread), the shared state,
 // how a page asks for a file, and how the main sheet asks about a log not saved at exit. The
 // program makes these once at start-up; a test makes its own around a simulated or recording
-// bridge.
+// bridge. The state is the window's: a job that needs it captures its values.
 struct PanelContext {
-  DeviceLink& link;
-  CodecOperations& codec;
+  LinkRunner& runner;
   PanelState& state;
   FileChooser& files;
   UnsavedLogQuestion& unsavedLog;

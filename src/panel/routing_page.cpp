@@ -1,5 +1,7 @@
 #include "panel/routing_page.h"
 
+#include "codec/codec_operations.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -193,59 +195,67 @@ void RoutingPage::lineInPathChosen() {
 }
 
 void RoutingPage::programRoute() {
-  act([this] {
-    WriteLog& log = link().writeLog();
-    log.appendComment("   \n");
-    log.appendComment("# Configure Routing Route\n");
+  // The route as the page shows it, read before the link work that programs it.
+  const RouteInput routeInput = input();
+  const bool lineInPassedThrough = routeInput == RouteInput::LineIn && passThrough();
+  const bool dap = m_dap->isChecked();
+  std::vector<std::string> parts{TextOf(m_input)};
+  if (m_useMicPath) {
+    parts.push_back(TextOf(m_micPath));
+  } else if (m_useLineInPath) {
+    parts.push_back(TextOf(m_lineInPath));
+  }
+  if (dap) parts.emplace_back(kDapPart);
+  std::vector<std::string> outputs;
+  std::vector<RouteOutput> routed;
+  for (int row = 0; row < m_outputs->count(); ++row) {
+    const QListWidgetItem* output = m_outputs->item(row);
+    if (!output->isSelected()) continue;
+    outputs.push_back(output->text().toStdString());
+    routed.push_back(static_cast<RouteOutput>(output->data(Qt::UserRole).toInt()));
+  }
 
+  const auto work = [routeInput, lineInPassedThrough, dap, routed, owner = owner()](LinkSide& side, JobReport&) {
+    side.link.writeLog().appendComment("   \n");
+    side.link.writeLog().appendComment("# Configure Routing Route\n");
+    CodecOperations& codec = side.codec;
     int source = kAdcSource;
-    if (input() == RouteInput::I2sDin) {
+    if (routeInput == RouteInput::I2sDin) {
       source = kI2sInputSource;
     } else {
-      codec().ConfigureAdcInput(input() == RouteInput::LineIn ? 1 : 0);
+      codec.ConfigureAdcInput(routeInput == RouteInput::LineIn ? 1 : 0);
     }
-    std::vector<std::string> parts{TextOf(m_input)};
-    if (m_useMicPath) {
-      parts.push_back(TextOf(m_micPath));
-    } else if (m_useLineInPath) {
-      parts.push_back(TextOf(m_lineInPath));
-    }
-    if (m_dap->isChecked()) {
-      codec().ConfigureDapSelect(source);
-      parts.emplace_back(kDapPart);
+    if (dap) {
+      codec.ConfigureDapSelect(source);
       source = kDapSource;
     }
-
-    std::vector<std::string> outputs;
-    for (int row = 0; row < m_outputs->count(); ++row) {
-      const QListWidgetItem* output = m_outputs->item(row);
-      if (!output->isSelected()) continue;
-      outputs.push_back(output->text().toStdString());
-      switch (static_cast<RouteOutput>(output->data(Qt::UserRole).toInt())) {
+    for (const RouteOutput output : routed) {
+      switch (output) {
         case RouteOutput::LineOut:
-          if (codec().ConfigureDacOut(source).status != status::kOk) tell(" Write DAC OUT Failed");
+          if (codec.ConfigureDacOut(source).status != status::kOk) side.tell(" Write DAC OUT Failed", owner);
           break;
         case RouteOutput::Hp:
           // Passed through, the line-in goes straight to the headphones and the DAC's source
           // stays as it is; a later I2S_DOUT still gets the route's own source, as its text says.
-          if (input() == RouteInput::LineIn && passThrough()) {
-            codec().SelectHpInput(1);
+          if (lineInPassedThrough) {
+            codec.SelectHpInput(1);
           } else {
-            codec().SelectHpInput(0);
-            if (codec().ConfigureDacOut(source).status != status::kOk) tell(" Write DAC OUT Failed");
+            codec.SelectHpInput(0);
+            if (codec.ConfigureDacOut(source).status != status::kOk) side.tell(" Write DAC OUT Failed", owner);
           }
           break;
         case RouteOutput::I2sDout:
-          if (codec().ConfigureI2sDout(source).status != status::kOk) tell(" Write I2S DOUT Failed");
+          if (codec.ConfigureI2sDout(source).status != status::kOk) side.tell(" Write I2S DOUT Failed", owner);
           break;
       }
     }
-    // What went out above stays written; only the listing needs an output.
+  };
+  runner().submit(LinkRunner::quick(tr(kProgramRoute), work), this, [this, parts, outputs](const JobReport&) {
+    // What went out stays written; only the listing needs an output.
     if (outputs.empty()) {
       tell("Invalid Route");
       return;
     }
-
     int index = m_routes->count();
     if (m_editing) {
       // The route selected now is replaced. With none selected there is nothing to replace:

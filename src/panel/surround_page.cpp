@@ -70,11 +70,11 @@ void SurroundPage::build() {
   connect(m_steps, &UpDown::stepped, this, [this](int position) {
     // The up-down has written the width into its box.
     m_slider->setValue(position);
-    apply(field::WriteSurroundWidth, position, kWidthFailed);
+    apply(field::WriteSurroundWidth, position, kWidthFailed, &field::WriteSurroundWidth);
   });
   connect(m_slider, &ValueSlider::released, this, [this](int position) {
     m_steps->setPosition(position);
-    apply(field::WriteSurroundWidth, position, kWidthFailed);
+    apply(field::WriteSurroundWidth, position, kWidthFailed, &field::WriteSurroundWidth);
   });
 }
 
@@ -86,7 +86,7 @@ bool SurroundPage::enterPressed() {
   }
   // The up-down stays where it was; it steps from the box's number next time.
   m_slider->setValue(*width.value);
-  act([&] { codec().WriteSurroundWidth(*width.value); });
+  act([code = *width.value](LinkSide& side, JobReport&) { side.codec.WriteSurroundWidth(code); });
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "panel/unsaved_log_question.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "link/messenger.h"
 
@@ -33,6 +34,26 @@ UnsavedLogAnswer MessageBoxUnsavedLogQuestion::ask(QWidget* parent, std::size_t 
     default:
       return UnsavedLogAnswer::Stay;  // Cancel, Escape, the box's close button
   }
+}
+
+BusyEndAnswer MessageBoxUnsavedLogQuestion::askWhileBusy(QWidget* parent, const QString& doing) {
+  QMessageBox box(parent);
+  box.setIcon(QMessageBox::Question);
+  box.setWindowTitle(QString::fromLatin1(kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QStringLiteral("The program is still working on the chip (%1).").arg(doing));
+  box.setInformativeText(
+      QStringLiteral("Wait for the work to end, or stop it after the register access in progress? Either way the "
+                     "program ends once the link is idle."));
+  QPushButton* wait = box.addButton(QStringLiteral("Wait"), QMessageBox::AcceptRole);
+  QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::DestructiveRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(wait);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  if (box.clickedButton() == wait) return BusyEndAnswer::Wait;
+  if (box.clickedButton() == stop) return BusyEndAnswer::Stop;
+  return BusyEndAnswer::Stay;
 }
 
 }  // namespace tonvisor

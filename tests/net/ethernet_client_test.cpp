@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -256,6 +258,38 @@ TEST(TcpSocket, AConnectInterruptedByASignalStillConnects) {
   for (const int fd : queued) ::close(fd);
   ::close(listener);
   ::sigaction(SIGUSR1, &previous, nullptr);
+}
+
+// The window's Cancel: a wake descriptor made readable ends a wait on a board that took the
+// connection and never answers, in every step, long before the step's time-out; without it
+// the wait runs its whole time.
+TEST(TcpSocket, AReadableWakeDescriptorEndsAWaitAtOnce) {
+  std::uint16_t port = 0;
+  const int silent = BindLoopback(port);
+  ::listen(silent, 4);
+  const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  TcpSocket socket;
+  ASSERT_TRUE(socket.create());
+  socket.setWakeDescriptor(wake);
+  ASSERT_TRUE(socket.connectTo("127.0.0.1", port, 3000ms));
+  std::uint8_t byte = 0;
+  EXPECT_EQ(socket.receiveAll(&byte, 1, 200ms), 0u);
+  EXPECT_TRUE(socket.timedOut());
+  EXPECT_FALSE(socket.woken());
+
+  std::thread cancel([wake] {
+    std::this_thread::sleep_for(100ms);
+    const std::uint64_t one = 1;
+    EXPECT_EQ(::write(wake, &one, sizeof one), static_cast<ssize_t>(sizeof one));
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(socket.receiveAll(&byte, 1, 3000ms), 0u);
+  cancel.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2000ms);
+  EXPECT_TRUE(socket.woken());
+  EXPECT_TRUE(socket.timedOut());  // the board is given up on, as after a time-out
+  ::close(wake);
+  ::close(silent);
 }
 
 }  // namespace

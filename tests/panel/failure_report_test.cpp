@@ -49,10 +49,11 @@ struct FailingChip : ::testing::Test {
   WatchingMessenger messages;
   DeviceLink link{bridge, messages, EthernetOptions{.pause = [](std::chrono::milliseconds) {}}};
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
   QTemporaryDir temp;
 };

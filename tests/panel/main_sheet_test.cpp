@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "panel/about_dialog.h"
@@ -290,6 +291,47 @@ TEST(MessageBoxMessenger, ShowsOneOkBoxOverItsOwnerWithTheGivenCaption) {
   messenger.show("Connecting to socket Failed", kApplicationTitle, Owner::mainWindow());
   EXPECT_EQ(seen, (QStringList{"Tonvisor | page |  Error Write Registers | 1", "Error | none |  BusB Open Error | 1",
                                "Tonvisor | main window | Connecting to socket Failed | 1"}));
+}
+
+}  // namespace
+}  // namespace tonvisor::testing
+
+namespace tonvisor::testing {
+namespace {
+
+struct StatusLine : PanelTest {
+  StatusLine() : PanelTest(true) {}
+};
+
+// The status line names the link a Connect opened, and nothing once another link is chosen
+// or a Connect failed.
+TEST_F(StatusLine, NamesTheLinkTheLastConnectOpened) {
+  EXPECT_EQ(sheet->linkText(), "not connected");
+  const struct {
+    const char* type;
+    const char* address;  // the I2C address typed, or the Ethernet port
+    const char* shown;
+  } cases[] = {
+      {"I2C", "A", "I2C at 0x0A on bridge simulated bridge with a KRVL7300 model at 100 kHz"},
+      {"SPI", "", "SPI on bridge simulated bridge with a KRVL7300 model"},
+      {"Ethernet", "3000", "Ethernet 127.0.0.20:3000"},
+      {"I2C", "xyz", "not connected"},  // refused: no hexadecimal digit
+  };
+  for (const auto& [type, address, text] : cases) {
+    Choose(list("Connection Type"), type);
+    EXPECT_EQ(sheet->linkText(), "not connected") << type;
+    if (std::string(type) == "I2C") Type(box("I2C Address"), address);
+    if (std::string(type) == "Ethernet") {
+      Type(box("Ethernet Address"), "127.0.0.20");
+      Type(box("Port"), address);
+    }
+    Click(button("Connect"));
+    EXPECT_EQ(sheet->linkText(), text) << type;
+  }
+  // Other parts of the window put their own widgets there.
+  auto* extra = new QLabel(QStringLiteral("extra"));
+  sheet->statusLine()->addPermanentWidget(extra);
+  EXPECT_TRUE(extra->isVisible());
 }
 
 }  // namespace

@@ -76,10 +76,9 @@ class KitPage : public ChipPage {
     });
     ramp = button("Ramp");
     connect(ramp, &QPushButton::clicked, this, [this] {
-      actLong(tr("Ramp"), [this] {
-        busyMeanwhile = QGuiApplication::overrideCursor() != nullptr &&
-                        QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        codec().RampHpVolume(0x10);
+      actLong(tr("Ramp"), [this](LinkSide& side, JobReport&) {
+        busyMeanwhile = runner().busy();
+        side.codec.RampHpVolume(0x10);
       });
     });
     auto* layout = new QVBoxLayout(this);
@@ -145,10 +144,11 @@ class KitTest : public ::testing::Test {
   RecordingMessenger messages;
   DeviceLink link{bridge, messages};
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   KitPage page{context};
 };
 
@@ -237,11 +237,11 @@ TEST_F(KitTest, ARowsMessageFollowsANonZeroStatusOnlyAndIsThePagesOwn) {
   EXPECT_EQ(shown(), (Lines{"Error | none |  Modify Register Not Supported"}));
 }
 
-TEST_F(KitTest, LongWorkShowsTheBusyCursorAndEndsWithOneMessageWhenAccessesFailed) {
+TEST_F(KitTest, LongWorkKeepsTheRunnerBusyAndEndsWithOneMessageWhenAccessesFailed) {
   bridge.i2cReadBytes[1] = 0x14;  // the ramp starts from code 0x14: four steps down to 0x10
   Click(page.ramp);
   EXPECT_TRUE(page.busyMeanwhile);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(runner.busy());
   EXPECT_TRUE(messages.messages.empty());
 
   bridge.setResult("i2c.write", 4);
@@ -316,20 +316,19 @@ TEST_F(KitTest, EnterAnywhereOnThePageIsThePagesAndTheBoxesKeepTheirKeys) {
 }
 
 TEST_F(KitTest, LongWorkWithProgressShowsTheOperationsMessageOrElseOneClosingMessage) {
-  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  page.actWithProgress("Switch", 3, [](LinkSide& side, JobReport& report) { report.status = side.codec.WriteDapEnable(1).status; }, "Switch failed");
   EXPECT_TRUE(messages.messages.empty());
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
   // A status of its own: the page's message and no other.
   bridge.setResult("i2c.write", 4);
-  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  page.actWithProgress("Switch", 3, [](LinkSide& side, JobReport& report) { report.status = side.codec.WriteDapEnable(1).status; }, "Switch failed");
   EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage | Switch failed"}));
 
   // Status 0 with accesses that failed (SPI refuses the modifies, so no switch between the
   // mute and the unmute): the closing message.
   messages.clear();
   link.settings().connectionType = "SPI";
-  page.actWithProgress("Switch", 3, [&] { return codec.WriteDapEnable(1).status; }, "Switch failed");
+  page.actWithProgress("Switch", 3, [](LinkSide& side, JobReport& report) { report.status = side.codec.WriteDapEnable(1).status; }, "Switch failed");
   EXPECT_EQ(shown(), (Lines{"Error | none |  Modify Register Not Supported",
                             "Tonvisor | KitPage | Switch: 2 of 2 register accesses did not reach the chip. The first: "
                             "SPI cannot read-modify-write register 0x000E (it can only write)."}));

@@ -67,10 +67,16 @@ class FakeUnsavedLogQuestion final : public UnsavedLogQuestion {
     losses.push_back(loss);
     return answer;
   }
+  BusyEndAnswer askWhileBusy(QWidget*, const QString& doing) override {
+    askedWhileBusy.push_back(doing.toStdString());
+    return busyAnswer;
+  }
   // Discard, as most runs want: a test that asks something else says so.
   UnsavedLogAnswer answer = UnsavedLogAnswer::Discard;
   std::vector<std::size_t> asked;  // the unsaved count told at each question
   std::vector<LogLoss> losses;     // and what was about to lose the log
+  BusyEndAnswer busyAnswer = BusyEndAnswer::Wait;
+  std::vector<std::string> askedWhileBusy;  // what the link was doing at each question
 };
 
 // The control whose accessible name (its visible caption) is name, under root.
@@ -254,10 +260,11 @@ struct ProgramOnBoard {
   M messages;
   DeviceLink link;
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   MainSheet sheet{context};
 };
 
@@ -270,7 +277,10 @@ class PanelTest : public ::testing::Test {
              EthernetOptions{.pause = [](std::chrono::milliseconds) {}}) {
     // The recording bridge answers every read alike whatever was written: it is no chip whose
     // registers could be kept.
-    if (!simulated) link.cache().describe({});
+    if (!simulated) {
+      link.cache().describe({});
+      runner.cacheView().describe({});
+    }
     show();
   }
 
@@ -278,6 +288,7 @@ class PanelTest : public ::testing::Test {
   // pages keep their start positions (tests of the pages' own writes start from there).
   void forgetChip() {
     link.cache().clear();
+    runner.cacheView().assign(link.cache().contents());
     QApplication::processEvents();
   }
 
@@ -359,10 +370,11 @@ class PanelTest : public ::testing::Test {
   RecordingMessenger messages;
   DeviceLink link;
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
   QWidget* scope = nullptr;  // the page shown last by showPage()
   QTemporaryDir temp;

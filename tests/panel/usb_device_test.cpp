@@ -30,12 +30,13 @@ struct BridgePanel : ::testing::Test {
   RecordingMessenger messages;
   DeviceLink link{bridge, messages, EthernetOptions{.pause = [](std::chrono::milliseconds) {}}};
   CodecOperations codec{link};
+  InlineLinkRunner runner{link, codec, messages};
   PanelState state;
   FakeFileChooser files;
   QTemporaryDir temp;
   QString script = temp.filePath("init.txt");
   FakeUnsavedLogQuestion unsavedLog;
-  PanelContext context{link, codec, state, files, unsavedLog};
+  PanelContext context{runner, state, files, unsavedLog};
   std::unique_ptr<MainSheet> sheet;
 };
 

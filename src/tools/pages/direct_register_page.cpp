@@ -9,11 +9,11 @@
 
 namespace tonvisor {
 
-DirectRegisterPage::DirectRegisterPage(DeviceLink& link, FileChooser& files, QWidget* parent) : QWidget(parent) {
+DirectRegisterPage::DirectRegisterPage(LinkRunner& runner, FileChooser& files, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("DirectRegisterPage"));
-  m_readWritePage = new DirectRegisterRwPage(link, this);
-  m_monitorPage = new RegisterWriteMonitorPage(link, files, this);
-  m_mapPage = new RegisterMapPage(link, files, this);
+  m_readWritePage = new DirectRegisterRwPage(runner, this);
+  m_monitorPage = new RegisterWriteMonitorPage(runner, files, this);
+  m_mapPage = new RegisterMapPage(runner, files, this);
 
   m_sheet = new QTabWidget;
   m_sheet->setAccessibleName(tr("Direct Register Tools"));

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "link/device_link.h"
+#include "runner/link_runner.h"
 
 class QTabWidget;
 
@@ -20,7 +20,7 @@ class DirectRegisterPage : public QWidget {
   Q_OBJECT
 
  public:
-  DirectRegisterPage(DeviceLink& link, FileChooser& files, QWidget* parent = nullptr);
+  DirectRegisterPage(LinkRunner& runner, FileChooser& files, QWidget* parent = nullptr);
 
   QTabWidget* sheet() const { return m_sheet; }
   DirectRegisterRwPage* readWritePage() const { return m_readWritePage; }

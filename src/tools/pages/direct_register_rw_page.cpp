@@ -1,5 +1,7 @@
 #include "tools/pages/direct_register_rw_page.h"
 
+#include <array>
+#include <memory>
 #include <optional>
 
 #include <QGridLayout>
@@ -11,9 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "link/user_action.h"
 #include "link/typed_text.h"
-#include "tools/pages/busy_cursor.h"
 #include "tools/pages/widget_owner.h"
 
 namespace tonvisor {
@@ -37,7 +37,7 @@ QString shown(std::optional<std::uint16_t> value) {
 
 }  // namespace
 
-DirectRegisterRwPage::DirectRegisterRwPage(DeviceLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+DirectRegisterRwPage::DirectRegisterRwPage(LinkRunner& runner, QWidget* parent) : QWidget(parent), m_runner(runner) {
   setObjectName(QStringLiteral("DirectRegisterRwPage"));
 
   QGroupBox* writeSide = createSide(tr("Register Write"), tr("Write"), m_writeRows, m_writeRowSpin, true);
@@ -163,7 +163,7 @@ void DirectRegisterRwPage::setReadRowCount(int rows) {
   m_readRowCount = rows;
 }
 
-void DirectRegisterRwPage::tell(const char* text) { m_link.messenger().show(text, kApplicationTitle, OwnerOf(this)); }
+void DirectRegisterRwPage::tell(const char* text) { m_runner.messenger().show(text, kApplicationTitle, OwnerOf(this)); }
 
 void DirectRegisterRwPage::writeRegisters() {
   std::array<std::uint16_t, kRows> addresses{};
@@ -175,35 +175,33 @@ void DirectRegisterRwPage::writeRegisters() {
 
   // The page's message follows the statuses; failures with status 0 (Ethernet) the link has
   // already told.
-  bool anyNonZeroStatus = false;
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
-    WriteLog& log = m_link.writeLog();
+  const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
+  const auto work = [addresses, values, rows](LinkSide& side, JobReport& report) {
+    WriteLog& log = side.link.writeLog();
     log.appendComment(kSeparator);
     log.appendComment(kWriteComment);
     // Every row is attempted even after a failure; one message speaks for the batch, whichever
     // row failed. Over Ethernet the link has told the user itself and the status stays 0.
-    const auto rows = static_cast<std::size_t>(rowsInUse(m_writeRowCount));
     for (std::size_t r = 0; r < rows; ++r) {
-      anyNonZeroStatus |= m_link.WriteRegister(addresses[r], values[r]) != status::kOk;
+      if (side.link.WriteRegister(addresses[r], values[r]) != status::kOk) report.status = status::kI2cWriteFailed;
     }
-  }
-  if (anyNonZeroStatus) tell(kWriteFailed);
+  };
+  m_runner.submit(LinkRunner::quick(tr("Write"), work), this, [this](const JobReport& report) {
+    if (report.status != status::kOk) tell(kWriteFailed);
+  });
 }
 
 void DirectRegisterRwPage::writeSpiRegister() {
   const std::uint16_t address = registerIn(m_writeRows[0].address);
   const std::uint16_t value = registerIn(m_writeRows[0].value);
-  Status written = status::kOk;
-  {
-    // One action: the chip select's bus-B pins report a failure once, not at each pin access.
-    BusyCursor busy;
-    UserAction action(m_link);
-    written = m_link.WriteOverSpi(address, value).status;
-  }
+  // One action: the chip select's bus-B pins report a failure once, not at each pin access.
   // The page's own message follows the status, as it always has.
-  if (written != status::kOk) tell(kWriteFailed);
+  const auto work = [address, value](LinkSide& side, JobReport& report) {
+    report.status = side.link.WriteOverSpi(address, value).status;
+  };
+  m_runner.submit(LinkRunner::quick(tr("WriteSPI"), work), this, [this](const JobReport& report) {
+    if (report.status != status::kOk) tell(kWriteFailed);
+  });
 }
 
 void DirectRegisterRwPage::clearWriteRows() {
@@ -221,21 +219,20 @@ void DirectRegisterRwPage::readRegisters() {
 
   // A row whose read brought no value (SPI cannot read, a failed read) is left empty rather
   // than showing a number the chip never sent.
-  std::array<std::optional<std::uint16_t>, kRows> values{};
-  bool anyNonZeroStatus = false;  // the page's message follows the statuses
+  auto values = std::make_shared<std::array<std::optional<std::uint16_t>, kRows>>();
   const auto rows = static_cast<std::size_t>(rowsInUse(m_readRowCount));
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
+  const auto work = [addresses, values, rows](LinkSide& side, JobReport& report) {
     for (std::size_t r = 0; r < rows; ++r) {
-      const AccessResult read = m_link.Read(addresses[r]);
-      values[r] = read.value;
-      anyNonZeroStatus |= read.status != status::kOk;
+      const AccessResult read = side.link.Read(addresses[r]);
+      (*values)[r] = read.value;
+      if (read.status != status::kOk) report.status = read.status;
     }
-  }
-  for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown(values[r]));
-  if (anyNonZeroStatus) tell(kReadFailed);
-  m_readRows[0].value->setText(shown(values[0]));
+  };
+  m_runner.submit(LinkRunner::quick(tr("Read"), work), this, [this, values, rows](const JobReport& report) {
+    for (std::size_t r = 1; r < rows; ++r) m_readRows[r].value->setText(shown((*values)[r]));
+    if (report.status != status::kOk) tell(kReadFailed);
+    m_readRows[0].value->setText(shown((*values)[0]));
+  });
 }
 
 void DirectRegisterRwPage::clearReadRows() {

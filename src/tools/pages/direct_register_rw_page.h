@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "link/device_link.h"
+#include "runner/link_runner.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -22,7 +22,7 @@ class DirectRegisterRwPage : public QWidget {
  public:
   static constexpr int kRows = 6;
 
-  explicit DirectRegisterRwPage(DeviceLink& link, QWidget* parent = nullptr);
+  explicit DirectRegisterRwPage(LinkRunner& runner, QWidget* parent = nullptr);
 
   // Rows in use on each side: the spin position once it has moved, 0 before (row 1 only).
   int writeRowCount() const { return m_writeRowCount; }
@@ -51,7 +51,7 @@ class DirectRegisterRwPage : public QWidget {
   // 0, 1 or anything outside 2..6 means row 1 only.
   static int rowsInUse(int count);
 
-  DeviceLink& m_link;
+  LinkRunner& m_runner;
   Rows m_writeRows;
   Rows m_readRows;
   QSpinBox* m_writeRowSpin = nullptr;

@@ -1,5 +1,7 @@
 #include "tools/pages/register_map_page.h"
 
+#include <memory>
+
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,8 +15,7 @@
 #include "codec/field_choices.h"
 #include "codec/register_map.h"
 #include "link/typed_text.h"
-#include "link/user_action.h"
-#include "tools/pages/busy_cursor.h"
+#include "tools/pages/conflict_guard.h"
 #include "tools/pages/file_chooser.h"
 #include "tools/pages/read_chip.h"
 #include "tools/pages/script_progress.h"
@@ -75,11 +76,11 @@ QTableWidgetItem* fixedItem(const QString& text) {
 
 }  // namespace
 
-RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent)
+RegisterMapPage::RegisterMapPage(LinkRunner& runner, FileChooser& files, QWidget* parent)
     : QWidget(parent),
-      m_link(link),
+      m_runner(runner),
       m_files(files),
-      m_cacheListening(link.cache(), [this] {
+      m_cacheListening(runner.cacheView(), [this] {
         // Once, after the access (or the whole action) that changed it.
         if (m_followPending) return;
         m_followPending = true;
@@ -159,34 +160,43 @@ RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* 
   connect(m_registers, &QTableWidget::itemChanged, this, &RegisterMapPage::registerEdited);
   connect(m_fields, &QTableWidget::itemChanged, this, &RegisterMapPage::fieldEdited);
   m_registers->selectRow(0);
+  auto* guard = new ConflictGuard(m_runner, this);
+  guard->guard(m_readAllButton);
+  guard->guard(m_compareButton);
 }
 
 void RegisterMapPage::tell(const QString& text) {
-  m_link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  m_runner.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
 }
 
-RegisterMapPage::Reading RegisterMapPage::readEveryRegister(const QString& title) {
-  const std::optional<ReadAllResult> result = ReadChipWithProgress(m_link, this, title);
-  if (!result) return Reading::NotMade;
-  m_readAll = result->snapshot;
-  m_current = result->snapshot;
-  m_readAllDone = true;
-  m_fillsSeen = m_link.cache().fills();
-  return result->tally.allWentThrough() ? Reading::Complete : Reading::Partial;
+void RegisterMapPage::readEveryRegister(const QString& title, std::function<void(Reading)> then) {
+  SubmitReadChip(m_runner, this, title, [this, then = std::move(then)](const ReadChipOutcome& outcome) {
+    if (!outcome.result) {
+      then(Reading::NotMade);
+      return;
+    }
+    m_readAll = outcome.result->snapshot;
+    m_current = outcome.result->snapshot;
+    m_readAllLink = outcome.linkDescription;
+    m_readAllDone = true;
+    m_fillsSeen = m_runner.cacheView().fills();
+    then(outcome.result->tally.allWentThrough() ? Reading::Complete : Reading::Partial);
+  });
 }
 
 void RegisterMapPage::followCache() {
   m_followPending = false;
+  const RegisterCache& cache = m_runner.cacheView();
   for (RegisterReading& reading : m_current.registers) {
-    const CachedRegister* cached = m_link.cache().find(reading.address);
+    const CachedRegister* cached = cache.find(reading.address);
     if (cached == nullptr || cached->described->traits.isVolatile) continue;
     // A register the cache forgot (a new Connect) keeps what was last shown; one whose value
     // was lost by a failed access is unknown again.
     if (cached->value || cached->lost) reading.value = cached->value;
   }
   // A Read Chip made elsewhere (the button, a Connect) is the new starting point.
-  if (m_link.cache().fills() != m_fillsSeen) {
-    m_fillsSeen = m_link.cache().fills();
+  if (cache.fills() != m_fillsSeen) {
+    m_fillsSeen = cache.fills();
     m_readAll = m_current;
     m_readAllDone = true;
   }
@@ -195,10 +205,11 @@ void RegisterMapPage::followCache() {
 }
 
 void RegisterMapPage::readAll() {
-  const Reading reading = readEveryRegister(tr("Read All"));
-  if (reading == Reading::NotMade) return;
-  compareWith(reading);
-  showValues();
+  readEveryRegister(tr("Read All"), [this](Reading reading) {
+    if (reading == Reading::NotMade) return;
+    compareWith(reading);
+    showValues();
+  });
 }
 
 void RegisterMapPage::compareWith(Reading reading) {
@@ -230,7 +241,7 @@ void RegisterMapPage::showRow(int row) {
   value->setFont(font);
   const bool changed = m_readAllDone && reading.value != before.value;
   const RegisterDifference* difference = differenceOf(reading.address);
-  const CachedRegister* cached = m_link.cache().find(reading.address);
+  const CachedRegister* cached = m_runner.cacheView().find(reading.address);
   const bool outside = cached != nullptr && cached->changedOutside;
   QString tip;
   if (outside) {
@@ -328,27 +339,29 @@ void RegisterMapPage::showFields() {
 }
 
 void RegisterMapPage::writeAndReadBack(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
-    WriteLog& log = m_link.writeLog();
+  const bool listed = m_current.find(address) != nullptr;
+  auto readBack = std::make_shared<std::optional<std::uint16_t>>();
+  const auto work = [address, keepMask, value, listed, readBack](LinkSide& side, JobReport&) {
+    WriteLog& log = side.link.writeLog();
     log.appendComment(kSeparator);
     log.appendComment(kWriteComment);
     if (keepMask == 0) {
-      m_link.Write(address, value);
+      side.link.Write(address, value);
     } else {
-      m_link.Modify(address, keepMask, value);
+      side.link.Modify(address, keepMask, value);
     }
     // The view shows what the chip holds, never what was meant to go there.
-    if (RegisterReading* reading = const_cast<RegisterReading*>(m_current.find(address))) {
-      reading->value = m_link.Read(address).value;
-    }
-    failures = action.failureSummary();
-  }
-  if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
-  showValues();
-  if (!failures.empty()) tell(tr("Write Register: %1").arg(QString::fromStdString(failures)));
+    if (listed) *readBack = side.link.Read(address).value;
+  };
+  m_runner.submit(LinkRunner::quick(tr("Write Register"), work), this,
+                  [this, address, listed, readBack](const JobReport& report) {
+                    if (listed) const_cast<RegisterReading*>(m_current.find(address))->value = *readBack;
+                    if (m_compared) m_differences = CompareSnapshots(m_current, *m_compared);
+                    showValues();
+                    if (!report.failures.empty()) {
+                      tell(tr("Write Register: %1").arg(QString::fromStdString(report.failures)));
+                    }
+                  });
 }
 
 void RegisterMapPage::registerEdited(QTableWidgetItem* item) {
@@ -398,7 +411,7 @@ void RegisterMapPage::saveSnapshot() {
   }
   const std::optional<QString> path = m_files.chooseSaveFile(this);
   if (!path) return;
-  if (!WriteSnapshotFile(LocalPath(*path), m_readAll, LocalTimeText(), LinkDescription(m_link))) {
+  if (!WriteSnapshotFile(LocalPath(*path), m_readAll, LocalTimeText(), m_readAllLink)) {
     tell(tr("The snapshot could not be written to %1.").arg(*path));
   }
 }
@@ -417,26 +430,32 @@ void RegisterMapPage::compareWithSnapshot() {
   // reading there is no comparison (the reason has been told).
   m_compared.reset();
   m_differences.clear();
-  if (readEveryRegister(tr("Compare with Snapshot")) == Reading::Complete) {
-    m_compared = std::move(saved);
-    m_comparedName = QFileInfo(*path).fileName();
-    compareWith(Reading::Complete);
-  }
-  showValues();
+  auto compared = std::make_shared<ChipSnapshot>(std::move(*saved));
+  readEveryRegister(tr("Compare with Snapshot"), [this, compared, name = QFileInfo(*path).fileName()](Reading reading) {
+    if (reading == Reading::Complete) {
+      m_compared = *compared;
+      m_comparedName = name;
+      compareWith(Reading::Complete);
+    }
+    showValues();
+  });
 }
 
 void RegisterMapPage::writeDifferences() {
   if (m_differences.empty()) return;
-  std::string failures;
-  {
-    BusyCursor busy;
-    UserAction action(m_link);
-    WriteDifferences(m_link, m_differences, m_comparedName.toStdString());
-    failures = action.failureSummary();
-  }
-  if (!failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(failures)));
-  compareWith(readEveryRegister(tr("Write Differences")));
-  showValues();
+  LinkRunner::Job job;
+  job.title = tr("Write Differences");
+  job.exclusive = true;
+  job.work = [differences = m_differences, name = m_comparedName.toStdString()](LinkSide& side, JobReport&) {
+    WriteDifferences(side.link, differences, name);
+  };
+  m_runner.submit(std::move(job), this, [this](const JobReport& report) {
+    if (!report.failures.empty()) tell(tr("Write Differences: %1").arg(QString::fromStdString(report.failures)));
+  });
+  readEveryRegister(tr("Write Differences"), [this](Reading reading) {
+    compareWith(reading);
+    showValues();
+  });
 }
 
 }  // namespace tonvisor

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <optional>
 #include <vector>
 
 #include <QString>
 #include <QWidget>
 
-#include "link/device_link.h"
 #include "link/register_cache.h"
+#include "runner/link_runner.h"
 #include "tools/snapshot.h"
 
 class QLabel;
@@ -36,7 +38,7 @@ class RegisterMapPage : public QWidget {
   enum RegisterColumn { kNameColumn, kAddressColumn, kValueColumn, kSnapshotColumn };
   enum FieldColumn { kFieldColumn, kBitsColumn, kFieldValueColumn, kMeaningColumn, kFieldSnapshotColumn };
 
-  RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent = nullptr);
+  RegisterMapPage(LinkRunner& runner, FileChooser& files, QWidget* parent = nullptr);
 
   QTableWidget* registerTable() const { return m_registers; }
   QTableWidget* fieldTable() const { return m_fields; }
@@ -55,9 +57,10 @@ class RegisterMapPage : public QWidget {
  private:
   // How far a reading of every register got.
   enum class Reading { NotMade, Partial, Complete };
-  // Reads every register with the progress window. NotMade when the user cancelled or the link
-  // cannot read (the view keeps what it showed); Partial when some reads did not arrive.
-  Reading readEveryRegister(const QString& title);
+  // Reads every register with the progress window, then calls then() with how far it got:
+  // NotMade when the user cancelled or the link cannot read (the view keeps what it showed);
+  // Partial when some reads did not arrive.
+  void readEveryRegister(const QString& title, std::function<void(Reading)> then);
   // The differences from the compared snapshot after a reading: none unless it was complete.
   void compareWith(Reading reading);
   void showValues();
@@ -74,10 +77,11 @@ class RegisterMapPage : public QWidget {
   const RegisterDifference* differenceOf(std::uint16_t address) const;
   void tell(const QString& text);
 
-  DeviceLink& m_link;
+  LinkRunner& m_runner;
   FileChooser& m_files;
   bool m_readAllDone = false;
   ChipSnapshot m_readAll;   // as the last Read All found the chip
+  std::string m_readAllLink;  // how it reached the chip
   ChipSnapshot m_current;   // what the view shows: the last Read All and every read back since
   std::optional<ChipSnapshot> m_compared;
   QString m_comparedName;

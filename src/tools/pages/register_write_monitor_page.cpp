@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "tools/pages/conflict_guard.h"
 #include "tools/pages/file_chooser.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
@@ -45,12 +46,12 @@ QString displayText(const std::string& rendered) {
 
 }  // namespace
 
-RegisterWriteMonitorPage::RegisterWriteMonitorPage(DeviceLink& link, FileChooser& files, QWidget* parent)
+RegisterWriteMonitorPage::RegisterWriteMonitorPage(LinkRunner& runner, FileChooser& files, QWidget* parent)
     : QWidget(parent),
-      m_link(link),
+      m_runner(runner),
       m_files(files),
-      m_saveMark(link.writeLog()),
-      m_generation(link.writeLog().generation()) {
+      m_saveMark(runner.logView().log()),
+      m_generation(runner.logView().log().generation()) {
   setObjectName(QStringLiteral("RegisterWriteMonitorPage"));
 
   m_displayMode = new QComboBox;
@@ -87,10 +88,15 @@ RegisterWriteMonitorPage::RegisterWriteMonitorPage(DeviceLink& link, FileChooser
   connect(m_displayMode, &QComboBox::currentIndexChanged, this, &RegisterWriteMonitorPage::displayModeChanged);
   connect(m_saveButton, &QPushButton::clicked, this, &RegisterWriteMonitorPage::saveScript);
   connect(m_runButton, &QPushButton::clicked, this, &RegisterWriteMonitorPage::runScript);
-  m_link.writeLog().setChangeListener([this] { scheduleRefresh(); });
+  // The log as handed over from the link's thread, while a job still appends to it.
+  connect(&runner.logView(), &LogView::changed, this, &RegisterWriteMonitorPage::scheduleRefresh);
+  m_guard = new ConflictGuard(runner, this);
+  m_guard->guard(m_runButton);
 }
 
-RegisterWriteMonitorPage::~RegisterWriteMonitorPage() { m_link.writeLog().setChangeListener({}); }
+RegisterWriteMonitorPage::~RegisterWriteMonitorPage() = default;
+
+std::size_t RegisterWriteMonitorPage::unsavedEntries() const { return m_saveMark.unsaved(m_runner.logView().log()); }
 
 void RegisterWriteMonitorPage::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -109,7 +115,7 @@ void RegisterWriteMonitorPage::scheduleRefresh() {
 }
 
 void RegisterWriteMonitorPage::appendNewLines() {
-  const WriteLog& log = m_link.writeLog();
+  const WriteLog& log = m_runner.logView().log();
   if (log.generation() != m_generation) {
     // Connect emptied the log: what is listed and what Save Script would write belong to
     // the old one.
@@ -127,7 +133,7 @@ void RegisterWriteMonitorPage::appendNewLines() {
 }
 
 void RegisterWriteMonitorPage::rebuildLines() {
-  const WriteLog& log = m_link.writeLog();
+  const WriteLog& log = m_runner.logView().log();
   m_generation = log.generation();
   m_list->clear();
   m_rendered.clear();
@@ -153,7 +159,7 @@ void RegisterWriteMonitorPage::displayModeChanged() {
 }
 
 void RegisterWriteMonitorPage::tell(const char* text) {
-  m_link.messenger().show(text, kApplicationTitle, OwnerOf(this));
+  m_runner.messenger().show(text, kApplicationTitle, OwnerOf(this));
 }
 
 void RegisterWriteMonitorPage::saveScript() {
@@ -178,7 +184,7 @@ bool RegisterWriteMonitorPage::writeScript(const QString& path) {
     tell(kErrorCreatingFile);
     return false;
   }
-  m_saveMark.saved(m_link.writeLog());
+  m_saveMark.saved(m_runner.logView().log());
   return true;
 }
 
@@ -190,8 +196,7 @@ void RegisterWriteMonitorPage::runScript() {
     tell(kSelectFilename);
     return;
   }
-  RunScriptWithProgress(m_link, m_scriptPath, OwnerOf(this), this);
-  appendNewLines();
+  RunScriptWithProgress(m_runner, m_scriptPath, OwnerOf(this), this, [this] { appendNewLines(); });
 }
 
 }  // namespace tonvisor

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "link/device_link.h"
+#include "runner/link_runner.h"
 #include "tools/log_save_mark.h"
 #include "tools/script_file.h"
 
@@ -26,7 +26,7 @@ class RegisterWriteMonitorPage : public QWidget {
   Q_OBJECT
 
  public:
-  RegisterWriteMonitorPage(DeviceLink& link, FileChooser& files, QWidget* parent = nullptr);
+  RegisterWriteMonitorPage(LinkRunner& runner, FileChooser& files, QWidget* parent = nullptr);
   ~RegisterWriteMonitorPage() override;
 
   // The rendered text of every entry listed, parallel to the log (what Save Script writes).
@@ -36,7 +36,8 @@ class RegisterWriteMonitorPage : public QWidget {
 
   // Entries appended to the log since it was last saved as a script (none once Connect has
   // emptied it, until it grows again).
-  std::size_t unsavedEntries() const { return m_saveMark.unsaved(m_link.writeLog()); }
+  // Read it when the link is idle: a job still running may append more.
+  std::size_t unsavedEntries() const;
   // Save Script for a caller that must know whether the log is now in a file: asks for a
   // file the same way and writes the same lines. False when the user cancelled or the file
   // could not be written (then " Error Creating File" has been shown).
@@ -62,8 +63,9 @@ class RegisterWriteMonitorPage : public QWidget {
   void scheduleRefresh();
   void tell(const char* text);
 
-  DeviceLink& m_link;
+  LinkRunner& m_runner;
   FileChooser& m_files;
+  class ConflictGuard* m_guard = nullptr;
   RenderedLines m_rendered;
   WriteForm m_form = WriteForm::Address;
   QString m_scriptPath;

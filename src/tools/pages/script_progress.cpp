@@ -4,10 +4,12 @@
 #include <climits>
 
 #include <QCoreApplication>
+#include <memory>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "tools/pages/file_chooser.h"
 
@@ -15,9 +17,9 @@ namespace tonvisor {
 
 namespace {
 
-// Repaints are worth doing about once a frame; doing them after every line of a fast I2C run
-// would cost more than the run.
-constexpr qint64 kEventIntervalMs = 16;
+// A job waiting on a silent board reports no steps: its window still comes up in time, with
+// its Cancel.
+constexpr int kIdleCheckMs = 100;
 // The dialog's count moves a few times a second: each change lays the dialog out again and
 // repaints it (half a millisecond), which after every 20 ms access of an Ethernet run would
 // lengthen the run by a few per cent.
@@ -51,7 +53,6 @@ WorkProgress::WorkProgress(QWidget* parent, const QString& title, std::size_t to
       m_cancel(cancel),
       m_showAfter(showAfter) {
   m_started.start();
-  m_sinceEvents.start();
   m_sinceCount.start();
 }
 
@@ -74,7 +75,6 @@ bool WorkProgress::stepDone(std::size_t stepsDone) {
     m_dialog->setValue(clampToInt(stepsDone));
     m_dialog->setLabelText(QStringLiteral("%1\n%2").arg(m_title, m_stepsDone.arg(stepsDone).arg(total)));
   }
-  keepAlive();
   if (m_dialog && m_cancel == Cancel::Offered && m_dialog->wasCanceled()) m_cancelled = true;
   return !m_cancelled;
 }
@@ -82,9 +82,12 @@ bool WorkProgress::stepDone(std::size_t stepsDone) {
 void WorkProgress::showDialog() {
   m_dialog = new QProgressDialog(m_parent);
   m_dialog->setWindowTitle(QCoreApplication::applicationName());
-  m_dialog->setWindowModality(Qt::ApplicationModal);
   if (m_cancel == Cancel::Offered) {
     m_dialog->setCancelButtonText(QObject::tr("Cancel"));
+    QObject::connect(m_dialog.data(), &QProgressDialog::canceled, m_dialog.data(), [this] {
+      m_cancelled = true;
+      if (m_onCancel) m_onCancel();
+    });
   } else {
     m_dialog->setCancelButton(nullptr);
     m_dialog->installEventFilter(new KeepOpen(m_dialog));
@@ -95,15 +98,6 @@ void WorkProgress::showDialog() {
   m_dialog->setRange(0, clampToInt(m_totalSteps));
   m_dialog->setMinimumWidth(360);
   m_dialog->show();
-}
-
-void WorkProgress::keepAlive() {
-  if (m_sinceEvents.elapsed() < kEventIntervalMs) return;
-  m_sinceEvents.restart();
-  // Until the modal dialog is up, clicks and keys wait in the queue: a second run or a
-  // Connect in the middle of this one must not start from inside it. Once it is up, it
-  // keeps input away from every other window itself, and its Cancel button must work.
-  QCoreApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 
 ScriptProgress::ScriptProgress(QWidget* parent, const QString& title, std::size_t totalLines,
@@ -124,13 +118,53 @@ std::size_t CountScriptLines(const QString& path) {
   return lines;
 }
 
-ScriptRunResult RunScriptWithProgress(DeviceLink& link, const QString& path, Owner owner, QWidget* parent) {
-  ScriptProgress progress(parent, QObject::tr("Running %1").arg(QFileInfo(path).fileName()), CountScriptLines(path));
-  ScriptRunOptions options;
-  options.owner = owner;
-  options.progress = [&progress](std::size_t linesDone) { return progress.lineDone(linesDone); };
-  options.linesDone = [&progress] { progress.close(); };
-  return RunScriptFile(link, LocalPath(path), options);
+void FollowJob(LinkRunner& runner, std::uint64_t id, QWidget* parent, const QString& title, std::size_t totalSteps,
+               const QString& stepsDone, WorkProgress::Cancel cancel) {
+  // Lives as long as the job; goes with the parent if that goes first.
+  auto* follower = new QObject(parent);
+  auto progress = std::make_shared<WorkProgress>(parent, title, totalSteps, stepsDone, cancel);
+  progress->onCancel([&runner] { runner.cancel(); });
+  auto done = std::make_shared<std::size_t>(0);
+  QObject::connect(&runner, &LinkRunner::progress, follower,
+                   [id, progress, done](std::uint64_t job, std::size_t steps, std::size_t) {
+                     if (job != id) return;
+                     *done = steps;
+                     progress->stepDone(steps);
+                   });
+  auto* idle = new QTimer(follower);
+  QObject::connect(idle, &QTimer::timeout, follower, [progress, done] { progress->stepDone(*done); });
+  idle->start(kIdleCheckMs);
+  QObject::connect(&runner, &LinkRunner::jobFinished, follower, [id, progress, follower](std::uint64_t job) {
+    if (job != id) return;
+    progress->close();
+    follower->deleteLater();
+  });
+}
+
+void RunScriptWithProgress(LinkRunner& runner, const QString& path, Owner owner, QWidget* parent,
+                           std::function<void()> done) {
+  const QString title = QObject::tr("Running %1").arg(QFileInfo(path).fileName());
+  const std::size_t lines = CountScriptLines(path);
+  LinkRunner::Job job;
+  job.title = title;
+  job.expected = lines;
+  job.countsSteps = true;
+  job.cancellable = true;
+  job.exclusive = true;
+  job.work = [file = LocalPath(path), owner](LinkSide& side, JobReport&) {
+    ScriptRunOptions options;
+    options.owner = owner;
+    options.progress = [&side](std::size_t linesDone) {
+      side.stepDone(linesDone);
+      return !side.cancelled;
+    };
+    RunScriptFile(side.link, file, options);
+  };
+  FollowJob(runner, runner.nextId(), parent, title, lines, QObject::tr("%1 of %2 lines done"),
+            WorkProgress::Cancel::Offered);
+  runner.submit(std::move(job), parent, [done = std::move(done)](const JobReport&) {
+    if (done) done();
+  });
 }
 
 }  // namespace tonvisor

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include <QElapsedTimer>
@@ -9,18 +11,18 @@
 #include <QProgressDialog>
 #include <QString>
 
+#include "runner/link_runner.h"
 #include "tools/script_file.h"
 
 class QWidget;
 
 namespace tonvisor {
 
-// Keeps the window alive while long link work runs on the user-interface thread. Over
-// Ethernet every access takes at least 20 ms, so an init script of a few hundred lines or an EQ
-// preset (78 writes) blocks for seconds: the work repaints the windows as it goes, and once it
-// has lasted longer than showAfter a progress dialog with the steps done comes up, with a
-// Cancel button when the work can stop between steps. Until then, the user's clicks and keys
-// wait; the dialog, once up, keeps them from every other window.
+// The progress of long link work. Over Ethernet every access takes at least 20 ms, so an init
+// script of a few hundred lines or an EQ preset (78 writes) lasts seconds: once it has lasted
+// longer than showAfter a progress dialog with the steps done comes up, with a Cancel button
+// when the work can stop between steps. The window stays usable meanwhile (the work runs on the
+// link's thread); the controls that would conflict with it are disabled.
 class WorkProgress {
  public:
   static constexpr std::chrono::milliseconds kShowAfter{500};
@@ -35,6 +37,8 @@ class WorkProgress {
 
   // Called after each step; false asks the work to stop (only when Cancel is offered).
   bool stepDone(std::size_t stepsDone);
+  // Called at once when the user presses Cancel.
+  void onCancel(std::function<void()> cancelled) { m_onCancel = std::move(cancelled); }
   // Closes the dialog: the work's closing messages must not sit in front of a progress window
   // that has nothing more to show.
   void close();
@@ -44,7 +48,6 @@ class WorkProgress {
 
  private:
   void showDialog();
-  void keepAlive();
 
   QWidget* m_parent;
   QString m_title;
@@ -53,7 +56,7 @@ class WorkProgress {
   Cancel m_cancel;
   std::chrono::milliseconds m_showAfter;
   QElapsedTimer m_started;
-  QElapsedTimer m_sinceEvents;
+  std::function<void()> m_onCancel;
   QElapsedTimer m_sinceCount;
   QPointer<QProgressDialog> m_dialog;
   bool m_cancelled = false;
@@ -73,8 +76,15 @@ class ScriptProgress : public WorkProgress {
 // it cannot be read.
 std::size_t CountScriptLines(const QString& path);
 
-// Runs a script file with RunScriptFile, its messages owned by owner, behind a ScriptProgress
-// parented to parent.
-ScriptRunResult RunScriptWithProgress(DeviceLink& link, const QString& path, Owner owner, QWidget* parent);
+// Shows the progress of job id of runner in a WorkProgress parented to parent until the job
+// ends (closed before its messages come up); Cancel, when offered, cancels the job.
+void FollowJob(LinkRunner& runner, std::uint64_t id, QWidget* parent, const QString& title, std::size_t totalSteps,
+               const QString& stepsDone, WorkProgress::Cancel cancel);
+
+// Runs a script file with RunScriptFile on the link, its messages owned by owner, its lines
+// counted in a progress window parented to parent (the script's messages come once the window
+// is gone). done, if any, follows on parent's thread.
+void RunScriptWithProgress(LinkRunner& runner, const QString& path, Owner owner, QWidget* parent,
+                           std::function<void()> done = {});
 
 }  // namespace tonvisor
