@@ -31,10 +31,13 @@ class ActionMessenger final : public Messenger {
 
   void beginAction() { ++m_depth; }
   void endAction();
+  // Messages passed on so far: whether anyone was told something during an action.
+  std::uint64_t shownCount() const { return m_shownCount; }
 
  private:
   Messenger& m_target;
   int m_depth = 0;
+  std::uint64_t m_shownCount = 0;
   std::set<std::pair<std::string, std::string>> m_shown;  // caption, text
 };
 

@@ -34,15 +34,28 @@ void ChipPage::setVisible(bool visible) {
   QWidget::setVisible(visible);
 }
 
-void ChipPage::tell(const QString& text) {
-  link().messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+void SelectFocusedBoxText(QWidget* page) {
+  auto* box = qobject_cast<QLineEdit*>(page->window()->focusWidget());
+  if (box != nullptr && page->isAncestorOf(box) && !box->isReadOnly()) box->selectAll();
 }
 
-void ChipPage::tell(const char* text) { link().messenger().show(text, kApplicationTitle, OwnerOf(this)); }
+void ChipPage::tell(const QString& text) {
+  link().messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  SelectFocusedBoxText(this);
+}
+
+void ChipPage::tell(const char* text) { tell(QString::fromUtf8(text)); }
 
 void ChipPage::act(const std::function<void()>& work) {
-  UserAction action(link());
-  work();
+  std::string untold;
+  {
+    UserAction action(link());
+    work();
+    // A write that did not reach the chip and nothing said about it, neither by the page nor
+    // by the link (an I2C slider or Enter write): say what failed, as the long actions do.
+    if (!action.toldUser()) untold = action.failureSummary();
+  }
+  if (!untold.empty()) tell(QString::fromStdString(untold));
 }
 
 void ChipPage::actLong(const QString& title, const std::function<void()>& work) {
@@ -122,7 +135,9 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
   slider->setValue(row.initial);
   slider->showText(tr(row.initialText));
   slider->setAccessibleName(tr(row.caption));
-  slider->valueLabel()->setAccessibleName(tr("%1 value").arg(slider->accessibleName()));
+  // The label's accessible name is what it shows (no name of its own); tools find it by this.
+  slider->valueLabel()->setObjectName(tr("%1 value").arg(slider->accessibleName()));
+  slider->valueLabel()->setAccessibleDescription(tr("%1 value").arg(slider->accessibleName()));
 
   const int gridRow = grid->rowCount();
   // Without a caption the column still takes its place (and spacing), so sliders line up.

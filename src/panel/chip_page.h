@@ -25,6 +25,10 @@ class QPushButton;
 
 namespace tonvisor {
 
+// After a message: the box on page that has the focus gets its text selected, so that what the
+// user types next replaces the refused text ("9", refused, then "5" gives "5", not "95").
+void SelectFocusedBoxText(QWidget* page);
+
 // A drop-down list whose choice goes to a field operation with the item's code.
 struct ChoiceRow {
   const char* caption;
@@ -83,7 +87,9 @@ class ChipPage : public QWidget {
   void tell(const QString& text);
   void tell(const char* text);
 
-  // The link work of one thing the user did: each message shown once, the accesses counted.
+  // The link work of one thing the user did: each message shown once, the accesses counted;
+  // when an access did not reach the chip and nothing was said about it, one closing message
+  // that says what failed.
   void act(const std::function<void()>& work);
   // The same for work that may take long (a headphone ramp over Ethernet: up to 130 accesses
   // of 20 ms each): the busy cursor meanwhile, and at the end one message "<title>: <what

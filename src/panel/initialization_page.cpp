@@ -15,6 +15,7 @@
 #include "link/connect.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
+#include "panel/chip_page.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/busy_cursor.h"
@@ -95,7 +96,9 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
   grid->addWidget(interfaceGroup, 0, 1);
   grid->addWidget(m_connect, 0, 2, Qt::AlignVCenter | Qt::AlignLeft);
   m_usbDevice = new QLabel;
-  m_usbDevice->setAccessibleName(tr("USB device"));
+  // Read out as what it shows, the bridge's name; tools find it by its object name.
+  m_usbDevice->setObjectName(QStringLiteral("USB device"));
+  m_usbDevice->setAccessibleDescription(tr("USB device"));
   m_usbDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
   grid->addWidget(m_usbDevice, 0, 3, Qt::AlignVCenter | Qt::AlignLeft);
   grid->addWidget(stepLabel(tr("2.")), 1, 0, Qt::AlignVCenter);
@@ -193,6 +196,7 @@ QGroupBox* InitializationPage::createClocksGroup() {
 
 void InitializationPage::tell(const QString& text) {
   m_context.link.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  SelectFocusedBoxText(this);
 }
 
 void InitializationPage::connectionTypeChosen() {
@@ -227,6 +231,7 @@ void InitializationPage::connectLink() {
     connected = Connect(m_context.link, request, OwnerOf(this));
   }
   if (connected) m_connect->setEnabled(false);
+  if (!connected) SelectFocusedBoxText(this);  // Return in a refused address: retype it at once
   // Which bridge the I2C or SPI channel went to; blank when none is open.
   m_usbDevice->setText(QString::fromStdString(m_context.link.usbBridge().deviceName()));
 }
@@ -287,8 +292,8 @@ void InitializationPage::programClocks(int sourceCode, int rateCode, double rate
     codec.ConfigurePllDivisor(pll->integerPart, pll->fractionalPart);
   }
   codec.ConfigureSysMclk(sourceCode);
-  m_context.state.systemSampleRate = rateHz;
-  codec.ConfigureSampleRate(rateCode);
+  // The AVC page works from this rate: kept only when the chip took it.
+  if (codec.ConfigureSampleRate(rateCode).ok()) m_context.state.systemSampleRate = rateHz;
   if (EqualsIgnoringCase(m_context.link.settings().connectionType, kI2c)) {
     BusBPins& pins = m_context.link.busB();
     pins.BusBWritePin(kI2sRolePin0, slave ? 1 : 0);
