@@ -9,8 +9,9 @@ CMAKE_FLAGS ?=
 # Our own builds treat warnings as errors; CMAKE_FLAGS=-DTONVISOR_WERROR=OFF overrides it.
 WERROR = -DTONVISOR_WERROR=ON
 
-PACKAGES = cmake make g++ pkg-config qt6-base-dev libgl-dev libftdi1-dev libgtest-dev libgmock-dev \
-           libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file
+PACKAGES = cmake make g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libftdi1-dev \
+           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core dpkg-dev file \
+           pybind11-dev python3-pybind11 python3-dev python3-pytest
 
 .PHONY: deps build run board test test-sanitize fuzz package bench screenshots clean
 
@@ -42,7 +43,7 @@ test-sanitize: deps
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DTONVISOR_FUZZ=ON \
 	  -DTONVISOR_BUILD_GUI=OFF -DTONVISOR_BUILD_BENCH=OFF -DBUILD_TESTING=OFF $(WERROR) $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_script_reader fuzz_peq_design
 	./scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The Debian package (RELEASE_BUILD/tonvisor_VERSION_ARCH.deb) from a Release build of the

@@ -18,7 +18,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "register by address.\n"
   "\n"
   "Tonvisor is the Qt desktop panel, tonvisor-cli does the same from a shell,\n"
-  "and tonvisor-board emulates a board serving the Ethernet register protocol.")
+  "tonvisor-board emulates a board serving the Ethernet register protocol, and\n"
+  "the Python module tonvisor (import tonvisor) drives the chip from test rigs.")
 set(CPACK_PACKAGE_CONTACT "${TONVISOR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TONVISOR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -26,5 +27,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # tonvisor_VERSION_ARCH.deb
 # Dependencies from the libraries the programs actually link (dpkg-shlibdeps, in dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+# The Python module is built for Debian's Python 3.11; the programs do not need Python.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3 (>= 3.11), python3 (<< 3.12)")
 
 include(CPack)

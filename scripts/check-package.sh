@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Checks the Debian package that `make package` builds: the programs, the desktop entry and
-# the icon are in it, its dependencies were filled in, and each program starts from an
-# extracted copy and answers --help (and the command-line tools --version with the package's
-# version).
+# Checks the Debian package that `make package` builds: the programs, the desktop entry, the
+# icon and the Python module are in it, its dependencies were filled in, each program starts
+# from an extracted copy and answers --help (and the command-line tools --version with the
+# package's version), and Debian's Python imports the module from it and reads a simulated chip.
 #   ./scripts/check-package.sh [PACKAGE.deb]
 # Without an argument it checks the one package in build-release/.
 set -euo pipefail
@@ -43,7 +43,8 @@ echo "$name $version: $depends"
 
 listing=$(dpkg-deb -c "$package" | awk '{print $NF}')
 for path in ./usr/bin/Tonvisor ./usr/bin/tonvisor-cli ./usr/bin/tonvisor-board \
-            ./usr/share/applications/tonvisor.desktop ./usr/share/icons/hicolor/scalable/apps/tonvisor.svg; do
+            ./usr/share/applications/tonvisor.desktop ./usr/share/icons/hicolor/scalable/apps/tonvisor.svg \
+            ./usr/lib/python3/dist-packages/tonvisor/__init__.py ./usr/lib/python3/dist-packages/tonvisor/__init__.pyi; do
   grep -qxF "$path" <<<"$listing" || fail "$path is not in the package"
 done
 
@@ -74,6 +75,16 @@ for program in Tonvisor tonvisor-cli tonvisor-board; do
     fi
   fi
 done
+
+grep -q '^\./usr/lib/python3/dist-packages/tonvisor/_tonvisor\..*\.so$' <<<"$listing" ||
+  fail "the Python module's extension is not in the package"
+# From the extracted copy only: PYTHONPATH points into it, and the working folder holds no tonvisor.
+dist=$work/usr/lib/python3/dist-packages
+if run env -C "$work" PYTHONPATH="$dist" /usr/bin/python3 -c \
+    'import tonvisor; print(tonvisor.__file__); print(hex(tonvisor.open(simulate=True).read("CHIP_ID_REG")))'; then
+  [[ "$output" == "$dist/tonvisor/__init__.py"$'\n'0xa0* ]] ||
+    fail "import tonvisor from the package printed '$output', not its path and the chip's ID"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "check-package: $failures problem(s) in $package" >&2

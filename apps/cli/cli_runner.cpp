@@ -4,15 +4,17 @@
 #include <memory>
 #include <ostream>
 
+#include "backends/chip_connection.h"
 #include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "codec/operation_index.h"
+#include "codec/peq_design.h"
 #include "codec/register_map.h"
 #include "command_line.h"
-#include "link/connect.h"
 #include "link/device_link.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
+#include "peq_command.h"
 #include "tonvisor/version.h"
 #include "snapshot_output.h"
 #include "tools/script_file.h"
@@ -77,23 +79,15 @@ class Session {
 
   // Connect, as the Initialization page does it.
   bool connect() {
-    LinkSettings& settings = m_link.settings();
-    ConnectRequest request;
-    switch (m_options.link) {
-      case LinkKind::I2c:
-        settings.connectionType = "I2C";
-        request.i2cAddress = m_options.i2cAddress;
-        break;
-      case LinkKind::Spi:
-        settings.connectionType = "SPI";
-        break;
-      case LinkKind::Ethernet:
-        settings.connectionType = "Ethernet";
-        request.ethernetAddress = m_options.host.value_or("");
-        request.port = m_options.port;
-        break;
-    }
-    if (Connect(m_link, request, Owner::none())) return true;
+    ChipConnection connection;
+    connection.link = m_options.link == LinkKind::I2c   ? tonvisor::LinkKind::I2c
+                      : m_options.link == LinkKind::Spi ? tonvisor::LinkKind::Spi
+                                                        : tonvisor::LinkKind::Ethernet;
+    connection.i2cAddress = m_options.i2cAddress;
+    connection.i2cClockHz = m_options.i2cClockHz;
+    connection.host = m_options.host;
+    connection.port = m_options.port;
+    if (ConnectChip(m_link, connection)) return true;
     if (m_options.link == LinkKind::I2c) noBridgeHint(m_link.i2c().openResult());
     if (m_options.link == LinkKind::Spi) noBridgeHint(m_link.spi().openResult());
     return false;
@@ -176,6 +170,9 @@ class Session {
         return snapshot(command);
       case Command::Kind::Diff:
         return diff(command);
+      case Command::Kind::PeqLoad:
+      case Command::Kind::PeqResponse:
+        return peq(command);
     }
     return false;
   }
@@ -214,6 +211,22 @@ class Session {
     const std::vector<RegisterDifference> differences = CompareSnapshots(*before, *after);
     PrintDifferences(m_out, differences, m_options.json);
     return readAll && differences.empty();
+  }
+
+  // The design was checked before the run; it is read again here as it is now.
+  bool peq(const Command& command) {
+    std::string error;
+    int exitCode = kExitFailure;
+    const std::optional<PeqPlan> plan = PlanPeqCommand(command, error, exitCode);
+    if (!plan) {
+      m_err << kProgram << '"' << command.text << "\": " << error << '\n';
+      return false;
+    }
+    if (command.kind == Command::Kind::PeqResponse) {
+      PrintPeqResponse(m_out, *plan, m_options.json || command.json);
+      return true;
+    }
+    return LoadPeqDesign(m_codec, plan->name, plan->table).allWentThrough();
   }
 
   bool dump() {
@@ -293,10 +306,29 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
   }
   if (!parsed.options) {
-    err << kProgram << parsed.error << "\n\n" << UsageText();
+    // Called with nothing at all, the usage is what was asked for; after a mistake, the one
+    // line that says what was wrong is what matters.
+    err << kProgram << parsed.error << '\n';
+    if (args.empty()) {
+      err << '\n' << UsageText();
+    } else {
+      err << "Try 'tonvisor-cli --help'.\n";
+    }
     return kExitUsage;
   }
   const Options& options = *parsed.options;
+  // A design that cannot be made is found before the first command touches the chip.
+  if (!options.help && !options.version) {
+    for (const Command& command : options.commands) {
+      if (command.kind != Command::Kind::PeqLoad && command.kind != Command::Kind::PeqResponse) continue;
+      std::string error;
+      int exitCode = kExitFailure;
+      if (!PlanPeqCommand(command, error, exitCode)) {
+        err << kProgram << '"' << command.text << "\": " << error << '\n';
+        return exitCode;
+      }
+    }
+  }
   if (options.help) {
     out << UsageText() << operationsText();
     return kExitOk;
@@ -312,7 +344,6 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
       ChooseUsbBackend({options.simulate, options.device, environment.simulatedChip, environment.usb});
   StreamMessenger messenger(err);
   DeviceLink link(*backend.bridge, messenger, environment.ethernet);
-  link.settings().i2cClockHz = options.i2cClockHz;
   Session session(options, backend, link, messenger, out, err);
 
   // Two snapshot files are compared without the chip: no link is opened for them.

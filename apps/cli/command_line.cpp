@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "backends/chip_connection.h"
 #include "codec/register_map.h"
 #include "link/device_link.h"
 #include "link/typed_text.h"
@@ -17,6 +18,79 @@ std::string joined(std::span<const std::string> words) {
     text += word;
   }
   return text;
+}
+
+// peq load FILE [--rate HZ], peq response FILE|PRESET [--rate HZ] [--at HZ,HZ,...]
+// [--format text|json]; the options may also be written --rate=HZ.
+bool parsePeq(std::span<const std::string> arguments, Command& command, std::string& error) {
+  const bool response = !arguments.empty() && arguments[0] == "response";
+  if (arguments.empty() || (arguments[0] != "load" && !response)) {
+    error = "\"" + command.text + "\": expected peq load FILE or peq response FILE|PRESET";
+    return false;
+  }
+  command.kind = response ? Command::Kind::PeqResponse : Command::Kind::PeqLoad;
+  bool pathGiven = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    std::string word = arguments[i];
+    std::optional<std::string> value;
+    if (const auto equals = word.find('='); word.starts_with("--") && equals != std::string::npos) {
+      value = word.substr(equals + 1);
+      word.resize(equals);
+    }
+    const bool known = word == "--rate" || (response && (word == "--at" || word == "--format"));
+    if (!known) {
+      if (word.starts_with("--") || pathGiven) {
+        error = "\"" + command.text + "\": unexpected \"" + arguments[i] + "\"";
+        return false;
+      }
+      command.path = word;
+      pathGiven = true;
+      continue;
+    }
+    if (!value) {
+      if (i + 1 == arguments.size()) {
+        error = word + " needs a value";
+        return false;
+      }
+      value = arguments[++i];
+    }
+    if (word == "--rate") {
+      const NumberReading<double> rate = ReadFiniteNumber(*value);
+      if (!rate.value || !(*rate.value > 0.0) || *rate.value > 1e6) {
+        error = "--rate must be the sample rate in Hz (above 0, at most 1000000), not \"" + *value + "\"";
+        return false;
+      }
+      command.rateHz = rate.value;
+    } else if (word == "--format") {
+      if (*value != "text" && *value != "json") {
+        error = "--format must be text or json, not \"" + *value + "\"";
+        return false;
+      }
+      command.json = *value == "json";
+    } else {  // --at
+      command.atHz.clear();
+      std::string_view list = *value;
+      while (true) {
+        const std::size_t comma = list.find(',');
+        const std::string_view item = list.substr(0, comma);
+        const NumberReading<double> hz = ReadFiniteNumber(item);
+        if (!hz.value || !(*hz.value > 0.0)) {
+          error = "--at takes frequencies in Hz above 0, separated by commas, not \"" + *value + "\"";
+          return false;
+        }
+        command.atHz.push_back(*hz.value);
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+      }
+    }
+  }
+  if (!pathGiven) {
+    error = "\"" + command.text + "\": expected " +
+            (response ? "peq response FILE|PRESET [--rate HZ] [--at HZ,HZ,...] [--format json]"
+                      : "peq load FILE [--rate HZ]");
+    return false;
+  }
+  return true;
 }
 
 // Checks one command and reads its numbers; the reason in error when it does not fit.
@@ -105,6 +179,8 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
     }
     command.path = arguments[0];
     if (arguments.size() == 2) command.secondPath = arguments[1];
+  } else if (name == "peq") {
+    if (!parsePeq(arguments, command, error)) return std::nullopt;
   } else {
     error = "unknown command \"" + name + "\"";
     return std::nullopt;
@@ -114,7 +190,10 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
 
 }  // namespace
 
-bool NeedsChip(const Command& command) { return !(command.kind == Command::Kind::Diff && !command.secondPath.empty()); }
+bool NeedsChip(const Command& command) {
+  if (command.kind == Command::Kind::PeqResponse) return false;
+  return !(command.kind == Command::Kind::Diff && !command.secondPath.empty());
+}
 
 std::optional<std::uint16_t> ParseRegister(std::string_view text) {
   if (const auto address = LookupRegisterAddress(text)) return address;
@@ -208,10 +287,8 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
           return outcome;
         }
       } else if (word == "--i2c-address") {
-        // A 7-bit device address: the bus shifts it left by one to make room for the
-        // read/write bit, so anything above 7F cannot be reached.
         const auto address = ReadStrictHex16(*value);
-        if (!address || *address > 0x7F) {
+        if (!address || *address > kMaxI2cDeviceAddress) {
           error = "--i2c-address must be a hexadecimal 7-bit address (0 to 7F), not \"" + *value + "\"";
           return outcome;
         }
@@ -237,7 +314,7 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
         options.device = *value;
       } else if (word == "--i2c-clock") {
         const NumberReading<int> kilohertz = ReadDecimalInt(*value);
-        if (!kilohertz.value || (*kilohertz.value != 100 && *kilohertz.value != 400)) {
+        if (!kilohertz.value || !IsI2cClockKhz(*kilohertz.value)) {
           error = "--i2c-clock must be 100 or 400 (kHz), not \"" + *value + "\"";
           return outcome;
         }
@@ -314,7 +391,7 @@ Options:
   --simulate                 talk to a simulated chip instead of the USB bridge
   --save-log FILE            after the commands, save the write log as a script
   --names                    save register writes with names instead of addresses
-  --format text|json         how read, dump and diff print their results (default text)
+  --format text|json         how read, dump, diff and peq response print (default text)
   -c "COMMAND ARG..."        a command; give -c several times to run several in order
   -h, --help                 show this help
   --version                  print the program's version
@@ -324,13 +401,21 @@ Commands:
   write REG VALUE            write a register
   modify REG KEEPMASK VALUE  read-modify-write: the bits set in KEEPMASK keep their value
   run SCRIPT                 run a script file (comment and write lines)
-  op NAME [ARG...]           run a codec operation by name, with decimal arguments
+  op NAME [ARG...]           run a codec operation by name, with decimal arguments (each
+                             within the codes of its field, e.g. 0 to 127 for a volume)
   dump                       read every named register; print name, address and value
   devices                    list the USB bridges (FT2232H) plugged in: index, serial, description
   snapshot FILE              read every named register and save them as a script that,
                              run, puts the chip back as it is now
   diff SNAPSHOT              compare the chip with a snapshot, field by field
   diff SNAPSHOT SNAPSHOT     compare two snapshots (the chip is not used)
+  peq load FILE [--rate HZ]  load a parametric-EQ design file into the chip's seven bands;
+                             a file without a rate line needs the chip's rate in --rate
+  peq response FILE|PRESET [--rate HZ] [--at HZ,HZ,...] [--format json]
+                             print "HZ DB" for a design or a preset (Flat, Rock, Classical,
+                             Dance, Acoustic; at 48000 Hz unless --rate) as the chip's
+                             coefficients make it: every 1/12 octave from 20 Hz to half the
+                             rate, or at the frequencies given (the chip is not used)
 
 REG is a register name (CHIP_ANA_CTRL_REG) or a hexadecimal address (0x24 or 24); VALUE
 and KEEPMASK are hexadecimal, with or without 0x.

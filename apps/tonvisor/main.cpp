@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "backends/chip_connection.h"
 #include "backends/usb_backends.h"
 #include "codec/codec_operations.h"
 #include "link/device_link.h"
@@ -64,7 +65,7 @@ int main(int argc, char* argv[]) {
   std::uint32_t i2cClockHz = kI2cStandardClockHz;
   if (parser.isSet(i2cClock)) {
     const NumberReading<int> kilohertz = ReadDecimalInt(parser.value(i2cClock).toStdString());
-    if (!kilohertz.value || (*kilohertz.value != 100 && *kilohertz.value != 400)) {
+    if (!kilohertz.value || !IsI2cClockKhz(*kilohertz.value)) {
       std::cerr << "Tonvisor: --i2c-clock must be 100 or 400 (kHz)\n";
       return 2;
     }

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -230,6 +231,24 @@ bool TakeScreenshots(MainSheet& sheet, const QString& dirPath) {
   choose(eqMode, QStringLiteral("PEQ"));
   choose(named<QComboBox>(eq, QStringLiteral("PEQ Control")), QStringLiteral("Rock"));
   saved &= save(&sheet, dir, QStringLiteral("eq-peq.png"));
+  // The designer: a rumble filter, a cut in the mud, presence and air, drawn as they are typed.
+  struct DesignedBand {
+    const char* type;
+    double hz;
+    double db;
+    double q;
+  };
+  const DesignedBand design[] = {
+      {"High-pass", 40, 0, 0.707}, {"Peaking", 300, -3, 1.2}, {"Peaking", 3000, 4, 1.5}, {"High shelf", 9000, 3, 0.707}};
+  for (std::size_t b = 0; b < std::size(design); ++b) {
+    const QString band = QStringLiteral("Band %1 ").arg(b);
+    choose(named<QComboBox>(eq, band + QStringLiteral("type")), QString::fromLatin1(design[b].type));
+    const std::pair<const char*, double> numbers[] = {{"frequency", design[b].hz}, {"gain", design[b].db}, {"Q", design[b].q}};
+    for (const auto& [column, value] : numbers) {
+      if (auto* box = named<QDoubleSpinBox>(eq, band + QString::fromLatin1(column))) box->setValue(value);
+    }
+  }
+  saved &= save(&sheet, dir, QStringLiteral("eq-designer.png"));
   choose(eqMode, QStringLiteral("GEQ"));
   const std::pair<const char*, int> steps[] = {{"GEQ0", 8}, {"GEQ1", 4}, {"GEQ2", -2}, {"GEQ3", 3}, {"GEQ4", 6}};
   for (const auto& [band, count] : steps) {

@@ -30,6 +30,17 @@ constexpr FieldBits BitPair(int high, int low) {
   return {low, 1, static_cast<std::uint16_t>((1u << high) | (1u << low))};
 }
 
+// The largest code the bits hold (a pair moves as one bit: 0 or 1). Codes run from 0 up to it;
+// a number from a person or a file beyond it would wrap into the field as some other code.
+constexpr int LargestCode(FieldBits bits) {
+  return bits.copies != 0 ? 1 : static_cast<int>((1u << bits.width) - 1u);
+}
+
+// The parts of CHIP_PLL_CTRL_REG that ConfigurePllDivisor writes whole: the integer divisor and
+// the fraction in 1/2048 units.
+inline constexpr FieldBits kPllIntegerBits = Bits(15, 11);
+inline constexpr FieldBits kPllFractionBits = Bits(10, 0);
+
 // One field of the chip and the operation that sets it: the operation's name, its register,
 // its bits, how it is accessed and the comment line it logs ahead of the access.
 struct CodecField {
@@ -46,7 +57,7 @@ struct CodecField {
   }
   constexpr std::uint16_t keepMask() const { return static_cast<std::uint16_t>(~mask()); }
   // The largest code the field holds: a control's range ends there.
-  constexpr int largestCode() const { return bits.copies != 0 ? 1 : static_cast<int>((1u << bits.width) - 1u); }
+  constexpr int largestCode() const { return LargestCode(bits); }
 
   // The value handed to the access: the argument shifted into the field (the keep-mask drops
   // whatever lands outside it), or bit 0 copied into every bit of a pair.

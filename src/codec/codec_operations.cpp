@@ -38,7 +38,10 @@ constexpr double kDacZeroDbCode = 60.0;
 
 constexpr std::uint16_t kHpMuteValue = 1 << 4;  // CHIP_ANA_CTRL_REG bit 4
 constexpr std::uint16_t kHpMuteKeep = 0xFFEF;
-constexpr int kHpQuietestTarget = 0x7F7F;
+// The headphone volume field's largest code is its quietest setting.
+constexpr int kHpQuietestCode = field::WriteHpLeftVolume.largestCode();
+// The left channel's volume code in CHIP_ANA_HP_CTRL_REG; the ramp drives both channels from it.
+constexpr int LeftHpCode(std::uint16_t value) { return value & kHpQuietestCode; }
 constexpr std::uint16_t kDapEnableKeep = 0xFFFE;  // DAP_CONTROL_REG bit 0
 
 // An argument that names no value of the register: nothing was logged or sent.
@@ -105,34 +108,40 @@ AccessResult CodecOperations::ConfigurePllDivisor(int integerPart, int fractiona
   log.appendComment("# Configure PLL divisor\n");
   // Integer divisor in bits 15:11, fraction in 1/2048 units in bits 10:0. Neither part is
   // masked; the Initialization page always passes a fraction below 2048.
-  const auto value = static_cast<std::uint16_t>((static_cast<std::uint32_t>(integerPart) << 11) |
+  const auto value = static_cast<std::uint16_t>((static_cast<std::uint32_t>(integerPart) << kPllIntegerBits.lowBit) |
                                                 static_cast<std::uint32_t>(fractionalPart));
   return m_link.Write(reg::CHIP_PLL_CTRL_REG, value);
 }
 
 AccessTally CodecOperations::RampHpVolume(int target) {
+  // The target is a code of the 7-bit volume field. Anything past it would be stepped to in
+  // codes the field does not hold (0x80 reads as code 0, +12 dB): refused, nothing sent.
+  if (target < 0 || target > kHpQuietestCode) {
+    AccessTally refused;
+    refused.add(Refused(reg::CHIP_ANA_HP_CTRL_REG));
+    return refused;
+  }
   ScopedTally tally(m_link);
   // Without a value read back (SPI cannot read; a failed read delivers nothing) there is no
   // known starting point, and stepping from a guess could blast the headphones: do nothing.
   const std::optional<std::uint16_t> present = m_link.Read(reg::CHIP_ANA_HP_CTRL_REG).value;
-  if (!present) return tally.tally();
-  // The left channel's field (with bit 7) drives both channels.
-  int current = *present & 0xFF;
-  const int goal = target & 0xFF;
-  if (current == goal) return tally.tally();
-  const int steps = std::abs(goal - current);
+  if (present) stepHpVolume(LeftHpCode(*present), target);
+  return tally.tally();
+}
+
+void CodecOperations::stepHpVolume(int from, int to) {
+  if (from == to) return;
   // One step per code keeps the change click-free; over I2C the steps stay out of the log.
   LinkSettings& settings = m_link.settings();
   settings.logRegisterWrites = 0;
-  for (int i = 0; i < steps; ++i) {
-    current += current < goal ? 1 : -1;
-    m_link.Write(reg::CHIP_ANA_HP_CTRL_REG, static_cast<std::uint16_t>(current | (current << 8)));
+  for (int code = from; code != to;) {
+    code += code < to ? 1 : -1;
+    m_link.Write(reg::CHIP_ANA_HP_CTRL_REG, static_cast<std::uint16_t>(code | (code << 8)));
   }
   settings.logRegisterWrites = 1;
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);
   log.appendComment("# Ramping HP Volume...\n");
-  return tally.tally();
 }
 
 AccessTally CodecOperations::WriteHpMute(int flag) {
@@ -144,17 +153,40 @@ AccessTally CodecOperations::WriteHpMute(int flag) {
       m_savedHpVolume = *present;
       m_hpVolumeSaved = true;
     }
-    RampHpVolume(kHpQuietestTarget);
+    RampHpVolume(kHpQuietestCode);
     log.appendComment(kBlankLine);
     log.appendComment("# Mute HP Out\n");
     m_link.Modify(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep, kHpMuteValue);
     return tally.tally();
   }
+  // The headphones are never unmuted above their quietest code: a volume chosen while muted
+  // already sits in the register, and clearing the mute over it would jump straight there.
+  // So both channels go down to the quietest code while still muted (inaudible), and the
+  // unmute's ramp brings them up. When that cannot be made sure of (no value read, a step
+  // that failed) the mute stays on.
+  const std::optional<std::uint16_t> found = m_link.Read(reg::CHIP_ANA_HP_CTRL_REG).value;
+  bool quiet = false;
+  if (found) {
+    ScopedTally steps(m_link);
+    int left = LeftHpCode(*found);
+    // The steps set both channels from the left one's code; a right channel louder than an
+    // already quiet left one still needs that one step.
+    if (left == kHpQuietestCode && ((*found >> 8) & kHpQuietestCode) != kHpQuietestCode) left = kHpQuietestCode - 1;
+    stepHpVolume(left, kHpQuietestCode);
+    quiet = steps.tally().allWentThrough();
+  }
   log.appendComment(kBlankLine);
   log.appendComment("# Unmute HP Out\n");
+  if (!quiet) return tally.tally();
   // Bit 4 takes bit 0 of the flag (callers pass 0, which clears the mute).
-  m_link.Modify(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep, static_cast<std::uint16_t>(static_cast<std::uint32_t>(flag) << 4));
-  if (m_hpVolumeSaved) RampHpVolume(m_savedHpVolume);
+  if (!m_link.Modify(reg::CHIP_ANA_CTRL_REG, kHpMuteKeep,
+                     static_cast<std::uint16_t>(static_cast<std::uint32_t>(flag) << 4)).ok()) {
+    return tally.tally();
+  }
+  // Up to the volume saved at the mute (or chosen since); with none saved in this run, to the
+  // one the unmute found. Bit 7 set names no code of the field: the volume stays quietest.
+  const int volume = (m_hpVolumeSaved ? m_savedHpVolume : *found) & 0xFF;
+  if (volume <= kHpQuietestCode) stepHpVolume(kHpQuietestCode, volume);
   return tally.tally();
 }
 

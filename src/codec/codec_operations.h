@@ -18,7 +18,8 @@ std::optional<std::int32_t> DacVolumeCode(double dB);
 // appends its blank separator and comment line to the write log, then reads-modifies-writes
 // (or writes) its register through the link, and returns what the link made of the access
 // (its `status` is the dispatchers' status, unchanged).
-// Arguments are not range-checked: bits outside a field are dropped by its keep-mask.
+// Field arguments are not range-checked: bits outside a field are dropped by its keep-mask
+// (callers that take numbers from people or files check them first, see operation_index.h).
 class CodecOperations {
  public:
   explicit CodecOperations(DeviceLink& link) : m_link(link) {}
@@ -43,13 +44,15 @@ class CodecOperations {
   AccessResult ConfigureDacVolume(double dB);
   AccessResult ConfigurePllDivisor(int integerPart, int fractionalPart);
   // Steps both headphone channels one code at a time from the left channel's present code to
-  // the low byte of target; the steps stay out of an I2C write log. Does nothing when the
-  // present code cannot be read (SPI, or a failed read). Reports every access it made.
+  // target, a code of the 7-bit volume field (0, +12 dB, to 127, the quietest); the steps stay
+  // out of an I2C write log. A target outside the field is refused with kInvalidArgument,
+  // nothing sent or logged. Does nothing when the present code cannot be read (SPI, or a
+  // failed read). Reports every access it made.
   AccessTally RampHpVolume(int target);
   // 1 (as 16 bits) saves the volume, ramps to the quietest code and sets the mute; anything
-  // else clears the mute (bit 0 of flag) and ramps back to the saved volume. An unmute before
-  // any volume was saved in this run only clears the mute: there is nothing to ramp back to,
-  // and ramping to a made-up volume could blast the headphones.
+  // else unmutes: both channels go to the quietest code while still muted, the mute clears
+  // (bit 0 of flag) and the volume ramps up to the saved one (with none saved in this run, to
+  // the one found). The mute stays on when the volume cannot be read or brought down.
   AccessTally WriteHpMute(int flag);
   // Mutes the DAC, switches the processor (only if the mute went through) and always unmutes;
   // its status is the first failure of the three, 0 when all went through.
@@ -71,6 +74,8 @@ class CodecOperations {
 
  private:
   AccessTally switchDap(int enable, bool unmute);
+  // The ramp's steps from one code to another, then its comment; nothing when they are equal.
+  void stepHpVolume(int from, int to);
 
   DeviceLink& m_link;
   std::uint16_t m_savedHpVolume = 0;

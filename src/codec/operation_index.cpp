@@ -1,5 +1,7 @@
 #include "codec/operation_index.h"
 
+#include <algorithm>
+#include <array>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -13,6 +15,8 @@ namespace tonvisor {
 
 namespace {
 
+constexpr int kGeqBands = 5;
+
 using CompositeOperation = AccessTally (CodecOperations::*)(int);
 using DoubleOperation = AccessResult (CodecOperations::*)(double);
 using PairOperation = AccessResult (CodecOperations::*)(int, int);
@@ -22,10 +26,20 @@ struct PresetOperation {};   // LoadPeqPreset NAME
 using Call = std::variant<const CodecField*, CompositeOperation, DoubleOperation, PairOperation, GeqBandOperation,
                           PresetOperation>;
 
+// The numbers an integer argument may take: the codes of the bits it lands in. A number past
+// them would wrap into the field as another code (128 into a 7-bit volume is code 0, the
+// loudest), so it is refused before anything is sent.
+struct ArgumentRange {
+  int low = 0;
+  int high = 0;
+};
+constexpr ArgumentRange CodesOf(FieldBits bits) { return {0, LargestCode(bits)}; }
+
 struct IndexEntry {
   std::string_view name;
   std::string_view arguments;
   Call call;
+  std::array<ArgumentRange, 2> ranges{};  // of the integer arguments, in order
 };
 
 using C = CodecOperations;
@@ -35,14 +49,21 @@ using C = CodecOperations;
 const std::vector<IndexEntry>& Index() {
   static const std::vector<IndexEntry> index = [] {
     std::vector<IndexEntry> entries;
-    for (const CodecField* field : CodecFields()) entries.push_back({field->name, "VALUE", field});
+    for (const CodecField* field : CodecFields()) {
+      entries.push_back({field->name, "VALUE", field, {CodesOf(field->bits)}});
+    }
+    // A flag is one bit: the headphone mute (CHIP_ANA_CTRL_REG bit 4), the processor's enable
+    // (DAP_CONTROL_REG bit 0).
+    constexpr ArgumentRange kFlag = CodesOf(Bit(0));
     const IndexEntry others[] = {
-        {"WriteGeqVolume", "BAND VALUE", GeqBandOperation{}},
-        {"ConfigurePllDivisor", "INTEGER FRACTION", &C::ConfigurePllDivisor},
+        {"WriteGeqVolume", "BAND VALUE", GeqBandOperation{},
+         {{{0, kGeqBands - 1}, CodesOf(field::WriteGeq0Volume.bits)}}},
+        {"ConfigurePllDivisor", "INTEGER FRACTION", &C::ConfigurePllDivisor,
+         {CodesOf(kPllIntegerBits), CodesOf(kPllFractionBits)}},
         {"ConfigureDacVolume", "DB", &C::ConfigureDacVolume},
-        {"RampHpVolume", "TARGET", &C::RampHpVolume},
-        {"WriteHpMute", "FLAG", &C::WriteHpMute},
-        {"WriteDapEnable", "ENABLE", &C::WriteDapEnable},
+        {"RampHpVolume", "TARGET", &C::RampHpVolume, {CodesOf(field::WriteHpLeftVolume.bits)}},
+        {"WriteHpMute", "FLAG", &C::WriteHpMute, {kFlag}},
+        {"WriteDapEnable", "ENABLE", &C::WriteDapEnable, {kFlag}},
         {"LoadPeqPreset", "NAME", PresetOperation{}},
     };
     entries.insert(entries.end(), std::begin(others), std::end(others));
@@ -50,8 +71,6 @@ const std::vector<IndexEntry>& Index() {
   }();
   return index;
 }
-
-constexpr int kGeqBands = 5;
 
 std::size_t ArgumentCount(const Call& call) {
   return std::holds_alternative<PairOperation>(call) || std::holds_alternative<GeqBandOperation>(call) ? 2 : 1;
@@ -92,6 +111,27 @@ std::optional<double> ParseNumber(std::string_view operation, const std::string&
   return reading.value;
 }
 
+// The name of argument index in the listing's "INTEGER FRACTION".
+std::string_view ArgumentName(std::string_view arguments, std::size_t index) {
+  for (; index > 0; --index) arguments.remove_prefix(std::min(arguments.size(), arguments.find(' ') + 1));
+  return arguments.substr(0, arguments.find(' '));
+}
+
+// Integer argument index of the entry, read and within its range; nothing, with the reason in
+// error, when it is not.
+std::optional<int> IntegerArgument(const IndexEntry& entry, std::span<const std::string> arguments, std::size_t index,
+                                   std::string& error) {
+  const std::optional<int> a = ParseInteger(entry.name, arguments[index], error);
+  if (!a) return std::nullopt;
+  const ArgumentRange range = entry.ranges[index];
+  if (*a < range.low || *a > range.high) {
+    error = std::string(entry.name) + ": " + std::string(ArgumentName(entry.arguments, index)) + " " + arguments[index] +
+            " is outside its range (" + std::to_string(range.low) + " to " + std::to_string(range.high) + ")";
+    return std::nullopt;
+  }
+  return a;
+}
+
 }  // namespace
 
 std::vector<OperationInfo> ListOperations() {
@@ -125,12 +165,12 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
   }
 
   if (const auto* field = std::get_if<const CodecField*>(&found->call)) {
-    const std::optional<int> a = ParseInteger(op, arguments[0], error);
+    const std::optional<int> a = IntegerArgument(*found, arguments, 0, error);
     if (!a) return std::nullopt;
     return codec.apply(**field, *a).status;
   }
   if (const auto* call = std::get_if<CompositeOperation>(&found->call)) {
-    const std::optional<int> a = ParseInteger(op, arguments[0], error);
+    const std::optional<int> a = IntegerArgument(*found, arguments, 0, error);
     if (!a) return std::nullopt;
     return (codec.*(*call))(*a).status;
   }
@@ -144,9 +184,9 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
     return (codec.*(*call))(*dB).status;
   }
   if (const auto* call = std::get_if<PairOperation>(&found->call)) {
-    const std::optional<int> first = ParseInteger(op, arguments[0], error);
+    const std::optional<int> first = IntegerArgument(*found, arguments, 0, error);
     if (!first) return std::nullopt;
-    const std::optional<int> second = ParseInteger(op, arguments[1], error);
+    const std::optional<int> second = IntegerArgument(*found, arguments, 1, error);
     if (!second) return std::nullopt;
     return (codec.*(*call))(*first, *second).status;
   }
@@ -157,7 +197,7 @@ std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_vi
       error = std::string(op) + ": band " + std::to_string(*band) + " does not exist (0 to 4)";
       return std::nullopt;
     }
-    const std::optional<int> a = ParseInteger(op, arguments[1], error);
+    const std::optional<int> a = IntegerArgument(*found, arguments, 1, error);
     if (!a) return std::nullopt;
     return codec.WriteGeqVolume(*band, *a).status;
   }

@@ -22,7 +22,9 @@ std::vector<OperationInfo> ListOperations();
 // Runs the named operation with its arguments. Returns the operation's status in the
 // dispatchers' sense (for a composite operation or preset, the first non-zero status of its
 // accesses), or nothing when the name is unknown or the arguments do not fit, with the reason
-// in error. Callers that need the whole truth count the accesses with a ScopedTally.
+// in error. An integer argument must lie within the codes of the field it lands in (a field
+// operation's own, a flag's 0 or 1, the PLL divisor's parts), named in the error; nothing is
+// logged or sent for a refused call. Callers that need the whole truth count the accesses with a ScopedTally.
 std::optional<Status> CallOperationByName(CodecOperations& codec, std::string_view name,
                                           std::span<const std::string> arguments, std::string& error);
 

@@ -11,16 +11,9 @@ namespace tonvisor {
 
 namespace {
 
-// One filter coefficient as the chip takes it: a 16-bit high word for the MSB register and
-// the remaining low bits (0x0 to 0xF) for the LSB register.
-struct Coefficient {
-  std::uint16_t msb;
-  std::uint16_t lsb;
-};
-// A second-order band's coefficients in the order B0, B1, B2, A1, A2.
-using Band = std::array<Coefficient, 5>;
-constexpr std::size_t kBandCount = 7;
-using PresetBands = std::array<Band, kBandCount>;
+using Band = PeqBandWords;
+constexpr std::size_t kBandCount = kPeqBandCount;
+using PresetBands = PeqBandTable;
 
 // In the order of PeqPreset.
 constexpr std::array<PresetBands, 5> kPresets = {{
@@ -104,13 +97,14 @@ constexpr std::array<std::string_view, 5> kPresetNames = {"Flat", "Rock", "Class
 
 }  // namespace
 
-AccessTally LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
-  ScopedTally tally(link);
+const PeqBandTable& PeqPresetTable(PeqPreset preset) {
   const auto index = static_cast<std::size_t>(preset);
-  if (index >= kPresets.size()) return tally.tally();
+  return kPresets[index < kPresets.size() ? index : 0];
+}
+
+void WritePeqBands(DeviceLink& link, const PeqBandTable& bands) {
   WriteLog& log = link.writeLog();
-  const PresetBands& bands = kPresets[index];
-  // Every write is a full write, so a preset loads over SPI too. Statuses are not looked at:
+  // Every write is a full write, so the bands load over SPI too. Statuses are not looked at:
   // the whole sequence is always sent, and a failing link reports its own trouble.
   for (std::size_t b = 0; b < kBandCount; ++b) {
     log.appendComment("   \n");
@@ -122,7 +116,15 @@ AccessTally LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
     link.WriteRegister(reg::DAP_FILTER_COEF_ACCESS_REG, static_cast<std::uint16_t>(kCommitBand + b));
   }
   log.appendComment("   \n");
+}
+
+AccessTally LoadPeqPreset(DeviceLink& link, PeqPreset preset) {
+  ScopedTally tally(link);
+  const auto index = static_cast<std::size_t>(preset);
+  if (index >= kPresets.size()) return tally.tally();
+  WritePeqBands(link, kPresets[index]);
   if (preset == PeqPreset::Acoustic) {
+    WriteLog& log = link.writeLog();
     log.appendComment("# Enable PEQ\n");
     link.WriteRegister(reg::DAP_PEQ_REG, kAcousticPeqBands);
   }

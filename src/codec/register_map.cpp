@@ -65,10 +65,10 @@ std::optional<std::uint16_t> LookupRegisterAddress(std::string_view name) {
   return std::nullopt;
 }
 
-std::uint16_t FindRegisterAddress(std::string_view name, Messenger& messenger, Owner owner) {
-  if (const auto address = LookupRegisterAddress(name)) return *address;
-  messenger.show("Invalid Register Name in the Script", kApplicationTitle, owner);
-  return 0x0000;
+std::optional<std::uint16_t> FindRegisterAddress(std::string_view name, Messenger& messenger, Owner owner) {
+  const std::optional<std::uint16_t> address = LookupRegisterAddress(name);
+  if (!address) messenger.show("Invalid Register Name in the Script", kApplicationTitle, owner);
+  return address;
 }
 
 std::optional<std::string_view> FindRegisterName(std::uint32_t address) {

@@ -19,8 +19,8 @@ extern const std::array<RegisterEntry, 53> RegisterMap;
 
 // The address of a register name (exact, case-sensitive, whole text). An unknown name tells
 // the user "Invalid Register Name in the Script" (owned by the window running the script)
-// and gives 0x0000, which the caller goes on with.
-std::uint16_t FindRegisterAddress(std::string_view name, Messenger& messenger, Owner owner);
+// and gives nothing: there is no register to write.
+std::optional<std::uint16_t> FindRegisterAddress(std::string_view name, Messenger& messenger, Owner owner);
 // The same lookup without telling anyone: nothing when the name is unknown.
 std::optional<std::uint16_t> LookupRegisterAddress(std::string_view name);
 // The name of a register address (its low 16 bits), or nothing.

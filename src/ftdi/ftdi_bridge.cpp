@@ -100,8 +100,9 @@ struct FtdiBridge::Impl {
       for (const DeviceInfo& device : devices) present += (present.empty() ? "" : ", ") + DescribeFtdiDevice(device);
       return BridgeResult::Failure(bridge::kNoSuchDevice, "asked for \"" + *deviceText + "\"; plugged in: " + present);
     }
-    selector = chosen->serial.empty() ? DeviceSelector{std::nullopt, chosen->index}
-                                      : DeviceSelector{chosen->serial, 0};
+    // The listed device itself, by where it sits on the bus: opening by serial would make
+    // libftdi read the serial of every bridge before it, and stop at one that has none.
+    selector = DeviceSelector{chosen->bus, chosen->address};
     name = DescribeFtdiDevice(*chosen);
     return {};
   }
@@ -186,8 +187,11 @@ struct FtdiBridge::Impl {
 
   void closeA() {
     if (portA) {
-      // The pins go back to inputs: the board's bus is not left driven.
-      portA->setBitmode(0, ftdi::kModeReset);
+      // The pins are let go and the channel stays in MPSSE mode: resetting the bit mode would
+      // hand the pins back to the UART, which drives TXD (SCL) and RTS# (tied to SDA).
+      MpsseBuffer release;
+      release.releasePins();
+      portA->write(release.bytes());
       portA->close();
       portA.reset();
     }
@@ -217,14 +221,14 @@ struct FtdiBridge::Impl {
   struct I2c final : I2cMaster {
     explicit I2c(Impl& owner) : impl(owner) {}
     Impl& impl;
-    int holdCommands = 1;
+    ftdi::I2cClocking clocking;
 
     BridgeResult open(std::uint32_t clockHz) override {
-      const std::optional<std::uint16_t> divisor = ftdi::ClockDivisor(clockHz, true);
-      if (!divisor || clockHz > 400000) return BridgeResult::Failure(bridge::kInvalidArguments);
+      const std::optional<ftdi::I2cClocking> planned = ftdi::PlanI2cClocking(clockHz);
+      if (!planned) return BridgeResult::Failure(bridge::kInvalidArguments);
       MpsseBuffer setUp;
-      setUp.setUpI2c(*divisor);
-      holdCommands = ftdi::I2cHoldCommands(clockHz);
+      setUp.setUpI2c(planned->divisor);
+      clocking = *planned;
       return impl.openA(Use::I2c, setUp);
     }
     void close() override {
@@ -237,18 +241,18 @@ struct FtdiBridge::Impl {
       if (device > 0x7F || (write.empty() && read.empty())) return BridgeResult::Failure(bridge::kInvalidArguments);
 
       MpsseBuffer commands;
-      commands.i2cIdleAndCheck();
-      commands.i2cStart(holdCommands);
+      commands.i2cIdleAndCheck(clocking);
+      commands.i2cStart(clocking);
       if (!write.empty()) {
         commands.i2cWriteByte(static_cast<std::uint8_t>(device << 1));
         for (const std::uint8_t byte : write) commands.i2cWriteByte(byte);
-        if (!read.empty()) commands.i2cRepeatedStart(holdCommands);
+        if (!read.empty()) commands.i2cRepeatedStart(clocking);
       }
       if (!read.empty()) {
         commands.i2cWriteByte(static_cast<std::uint8_t>(device << 1 | 1));
         for (std::size_t i = 0; i < read.size(); ++i) commands.i2cReadByte(i + 1 < read.size());
       }
-      commands.i2cStop(holdCommands);
+      commands.i2cStop(clocking);
       commands.sendImmediate();
 
       std::vector<std::uint8_t> answer(commands.answerBytes());

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -29,17 +28,20 @@ inline constexpr std::uint8_t kModeMpsse = 0x02;
 // A bridge on the bus as listed, in the order libftdi finds them.
 struct DeviceInfo {
   int index = 0;  // place in the list, from 0
-  std::string serial;
+  // Where it sits on the USB: it keeps these until it is unplugged.
+  std::uint8_t bus = 0;
+  std::uint8_t address = 0;
+  std::string serial;  // empty for a bridge whose EEPROM has none
   std::string description;
   std::string manufacturer;
   // Why the strings above are empty (for example no permission to open the device).
   std::string problem;
 };
 
-// Which bridge to open: the one with the serial, else the one at the index.
+// Which bridge to open: the one listed at this place on the USB.
 struct DeviceSelector {
-  std::optional<std::string> serial;
-  int index = 0;
+  std::uint8_t bus = 0;
+  std::uint8_t address = 0;
 };
 
 // Why a port operation failed, as far as the backend needs to tell failures apart.

@@ -66,15 +66,11 @@ class LibFtdiPort final : public FtdiPort {
     // The kernel's serial driver (ftdi_sio) is detached from the channel before it is
     // claimed; libftdi does that by default, and this says so.
     m_context->module_detach_mode = AUTO_DETACH_SIO_MODULE;
-    const int opened =
-        ftdi_usb_open_desc_index(m_context, kVendorId, kFt2232hProductId, nullptr,
-                                 device.serial ? device.serial->c_str() : nullptr,
-                                 device.serial ? 0u : static_cast<unsigned>(device.index));
-    if (opened < 0) {
-      const PortStatus failed = classifyOpen(opened);
+    const PortStatus opened = openAt(device.bus, device.address);
+    if (!opened.ok()) {
       ftdi_free(m_context);
       m_context = nullptr;
-      return failed;
+      return opened;
     }
     m_context->usb_read_timeout = kUsbTimeoutMs;
     m_context->usb_write_timeout = kUsbTimeoutMs;
@@ -124,12 +120,37 @@ class LibFtdiPort final : public FtdiPort {
   }
 
  private:
-  PortStatus classifyOpen(int code) {
+  // The bridge at this bus and address, as listed; gone from there is not found (unplugged,
+  // or plugged in again under a new address since the list was made).
+  PortStatus openAt(std::uint8_t bus, std::uint8_t address) {
+    libusb_device** devices = nullptr;
+    const ssize_t count = libusb_get_device_list(m_context->usb_ctx, &devices);
+    if (count < 0) return PortStatus::Fail(PortError::Io, libusb_error_name(static_cast<int>(count)));
+    libusb_device* found = nullptr;
+    for (ssize_t i = 0; i < count && found == nullptr; ++i) {
+      if (libusb_get_bus_number(devices[i]) == bus && libusb_get_device_address(devices[i]) == address &&
+          matches(devices[i])) {
+        found = devices[i];
+      }
+    }
+    PortStatus status = PortStatus::Fail(PortError::NotFound, "device not found");
+    if (found != nullptr) {
+      const int opened = ftdi_usb_open_dev(m_context, found);
+      status = opened < 0 ? classifyOpen(opened, found) : PortStatus{};
+    }
+    libusb_free_device_list(devices, 1);
+    return status;
+  }
+
+  // ftdi_usb_open_dev's codes: -4 the device would not open, -5 and -11 another driver or
+  // program holds the channel.
+  PortStatus classifyOpen(int code, libusb_device* device) {
     const std::string text = errorText(m_context);
-    if (code == -3) return PortStatus::Fail(PortError::NotFound, text);
     if (text.find("permission") != std::string::npos) return PortStatus::Fail(PortError::PermissionDenied, text);
-    if (code == -5 || text.find("claim") != std::string::npos) return PortStatus::Fail(PortError::Busy, text);
-    if (code == -4) return PortStatus::Fail(whyOpenFails(m_context->usb_ctx, nullptr), text);
+    if (code == -5 || code == -11 || text.find("claim") != std::string::npos) {
+      return PortStatus::Fail(PortError::Busy, text);
+    }
+    if (code == -4) return PortStatus::Fail(whyOpenFails(m_context->usb_ctx, device), text);
     return PortStatus::Fail(PortError::Io, text);
   }
 
@@ -177,11 +198,20 @@ class LibFtdiUsb final : public FtdiUsb {
     for (ftdi_device_list* entry = found; entry != nullptr; entry = entry->next) {
       DeviceInfo info;
       info.index = index++;
+      info.bus = libusb_get_bus_number(entry->dev);
+      info.address = libusb_get_device_address(entry->dev);
       char manufacturer[128] = {};
       char description[128] = {};
       char serial[128] = {};
-      if (ftdi_usb_get_strings(context, entry->dev, manufacturer, sizeof manufacturer, description,
-                               sizeof description, serial, sizeof serial) == 0) {
+      // A blank EEPROM gives no serial string; the other two still name the bridge.
+      bool named = ftdi_usb_get_strings(context, entry->dev, manufacturer, sizeof manufacturer, description,
+                                        sizeof description, serial, sizeof serial) == 0;
+      if (!named) {
+        serial[0] = '\0';
+        named = ftdi_usb_get_strings(context, entry->dev, manufacturer, sizeof manufacturer, description,
+                                     sizeof description, nullptr, 0) == 0;
+      }
+      if (named) {
         info.manufacturer = manufacturer;
         info.description = description;
         info.serial = serial;

@@ -1,15 +1,24 @@
 #include "ftdi/mpsse_buffer.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "ftdi/i2c_timing.h"
 
 namespace tonvisor::ftdi {
 
 namespace {
+using std::chrono::nanoseconds;
+
 constexpr double kBaseHz = 60e6;
-constexpr double kPinCommandNs = 150.0;
-// The longest of tSU;STA, tHD;STA and tSU;STO: standard mode (to 100 kHz), fast mode above.
-constexpr double kStandardHoldNs = 4700.0;
-constexpr double kFastHoldNs = 600.0;
+constexpr double kMargin = 1.1;
+
+double withMargin(nanoseconds time) { return static_cast<double>(time.count()) * kMargin; }
+
+// Set-pins commands that hold a level at least this long (one at the least).
+int commandsFor(double ns) {
+  return std::max(1, static_cast<int>(std::ceil(ns / static_cast<double>(kShortestPinCommand.count()))));
+}
 }  // namespace
 
 std::optional<std::uint16_t> ClockDivisor(std::uint32_t hz, bool threePhase) {
@@ -23,9 +32,28 @@ std::optional<std::uint16_t> ClockDivisor(std::uint32_t hz, bool threePhase) {
   return divisor;
 }
 
-int I2cHoldCommands(std::uint32_t clockHz) {
-  const double hold = clockHz <= 100000 ? kStandardHoldNs : kFastHoldNs;
-  return static_cast<int>(std::ceil(hold / kPinCommandNs));
+std::optional<I2cClocking> PlanI2cClocking(std::uint32_t clockHz) {
+  if (clockHz == 0 || clockHz > kI2cFastMode.maxClockHz) return std::nullopt;
+  const I2cBusTimes& mode = I2cModeFor(clockHz);
+  const double phaseNs = std::max({1e9 / (3.0 * clockHz), withMargin(mode.high), withMargin(mode.low) / 2.0});
+  // A phase lasts 1 + divisor cycles of the base clock; rounding up keeps it no shorter.
+  const double cycles = std::ceil(phaseNs * kBaseHz / 1e9 - 1e-6);
+  if (cycles > 65536.0) return std::nullopt;
+  I2cClocking clocking;
+  clocking.divisor = static_cast<std::uint16_t>(cycles - 1.0);
+  clocking.phase = nanoseconds(static_cast<std::int64_t>(cycles * 1e9 / kBaseHz));
+  const double phase = static_cast<double>(clocking.phase.count());
+  // The bit clock adds one phase of SCL low before its first rise and after its last fall.
+  // A pulse made by set-pins commands (a repeated START's, the STOP's) also keeps the period
+  // of the rate, as bits do.
+  const double lowLeft = std::max(withMargin(mode.low), 1e9 / mode.maxClockHz - phase) - phase;
+  clocking.busFree = commandsFor(withMargin(mode.busFree) + static_cast<double>(mode.riseMax.count()));
+  clocking.startHold = commandsFor(withMargin(mode.startHold));
+  clocking.lowAfterStart = commandsFor(lowLeft);
+  clocking.lowBeforeRise = std::max(commandsFor(lowLeft), commandsFor(withMargin(mode.dataSetup)));
+  clocking.startSetup = commandsFor(withMargin(mode.startSetup));
+  clocking.stopSetup = commandsFor(withMargin(mode.stopSetup));
+  return clocking;
 }
 
 void MpsseBuffer::setPins(std::uint8_t value, std::uint8_t direction, int times) {
@@ -48,31 +76,43 @@ void MpsseBuffer::setUpSpi(std::uint16_t divisor) {
   setUp(false, kChipSelectPin, kSclPin | kSdaOutPin | kChipSelectPin, divisor);
 }
 
-void MpsseBuffer::i2cIdleAndCheck() {
-  setPins(kSclPin | kSdaOutPin, kSclPin);
+// Held for the bus-free time before the pins are read: a STOP just before (a batch queued
+// behind another) may still be rising, and must not be read as SDA held low.
+void MpsseBuffer::i2cIdleAndCheck(const I2cClocking& clocking) {
+  setPins(kSclPin | kSdaOutPin, kSclPin, clocking.busFree);
   m_bytes.push_back(mpsse::kReadLowPins);
   ++m_answers;
 }
 
-void MpsseBuffer::i2cStart(int holdCommands) {
-  setPins(kSclPin, kSclPin | kSdaOutPin, holdCommands);  // SDA falls while SCL is high
-  setPins(0, kSclPin | kSdaOutPin);                      // SCL low, SDA held low
+void MpsseBuffer::i2cStart(const I2cClocking& clocking) {
+  setPins(kSclPin, kSclPin | kSdaOutPin, clocking.startHold);  // SDA falls while SCL is high
+  setPins(0, kSclPin | kSdaOutPin, clocking.lowAfterStart);     // SCL low, SDA held low
 }
 
-void MpsseBuffer::i2cRepeatedStart(int holdCommands) {
-  setPins(kSdaOutPin, kSclPin);                                    // SDA let go while SCL is low
-  setPins(kSclPin | kSdaOutPin, kSclPin, holdCommands);            // SCL up: set-up time
-  i2cStart(holdCommands);
+// SDA is driven high, not let go: through a slow pull-up it would still be rising when SCL
+// goes up, and the chip would see a STOP and a new START instead.
+void MpsseBuffer::i2cRepeatedStart(const I2cClocking& clocking) {
+  setPins(kSdaOutPin, kSclPin | kSdaOutPin, clocking.lowBeforeRise);            // SDA high while SCL is low
+  setPins(kSclPin | kSdaOutPin, kSclPin | kSdaOutPin, clocking.startSetup);  // SCL up: set-up time
+  i2cStart(clocking);
 }
 
-void MpsseBuffer::i2cStop(int holdCommands) {
-  setPins(0, kSclPin | kSdaOutPin);                      // SDA low while SCL is low
-  setPins(kSclPin, kSclPin | kSdaOutPin, holdCommands);  // SCL up: set-up time
-  setPins(kSclPin | kSdaOutPin, kSclPin);                // SDA let go: it rises while SCL is high
+void MpsseBuffer::i2cStop(const I2cClocking& clocking) {
+  setPins(0, kSclPin | kSdaOutPin, clocking.lowBeforeRise);    // SDA low while SCL is low
+  setPins(kSclPin, kSclPin | kSdaOutPin, clocking.stopSetup);  // SCL up: set-up time
+  setPins(kSclPin | kSdaOutPin, kSclPin);                      // SDA let go: it rises while SCL is high
 }
 
+void MpsseBuffer::releasePins() { setPins(0, 0); }
+
+// The chip starts its acknowledge as SCL falls after the eighth bit, while three-phase
+// clocking still holds that bit for a phase: a last bit of 1 is therefore not driven but
+// left to the pull-up, or the bridge would drive SDA high against the chip's acknowledge.
 void MpsseBuffer::i2cWriteByte(std::uint8_t byte) {
-  m_bytes.insert(m_bytes.end(), {mpsse::kBytesOutFalling, 0x00, 0x00, byte});
+  m_bytes.insert(m_bytes.end(), {mpsse::kBitsOutFalling, 0x06, byte});  // the first seven bits
+  const bool lastHigh = (byte & 0x01) != 0;
+  setPins(0, lastHigh ? kSclPin : kSclPin | kSdaOutPin);
+  m_bytes.insert(m_bytes.end(), {mpsse::kBitsOutFalling, 0x00, static_cast<std::uint8_t>(byte << 7)});
   setPins(0, kSclPin);                                   // SDA let go for the chip's acknowledge
   m_bytes.insert(m_bytes.end(), {mpsse::kBitsInRising, 0x00});
   ++m_answers;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -42,6 +43,30 @@ inline constexpr std::uint8_t kChipSelectPin = 0x08;
 // rate to within 1 %.
 std::optional<std::uint16_t> ClockDivisor(std::uint32_t hz, bool threePhase);
 
+// The shortest a set-pins command may take on the FT2232H. Holds are counted in commands of
+// this length: a slower command only holds longer. (Measured figures are 150 to 500 ns.)
+inline constexpr std::chrono::nanoseconds kShortestPinCommand{100};
+
+// How the I2C master keeps the bus times of a clock rate's mode, with a tenth to spare.
+// Three-phase clocking splits each bit into three equal phases (data set up, SCL high, data
+// held with SCL low), so SCL is high for one phase and low for two: the phase is chosen long
+// enough for tHIGH and tLOW and short enough for the rate, which may make SCL slower than
+// asked (about 76 kHz for 100 kHz: a third of 10 us is shorter than tHIGH's 4.0 us). The
+// levels the bit clock does not time are held by repeating their set-pins command.
+struct I2cClocking {
+  std::uint16_t divisor = 0;
+  std::chrono::nanoseconds phase{0};  // a third of an SCL period
+  int busFree = 1;        // SDA let go before the START: tBUF after a STOP still rising
+  int startHold = 1;      // SDA low, SCL high: tHD;STA
+  int lowAfterStart = 1;  // SCL low after a START, before the first bit's set-up phase
+  int lowBeforeRise = 1;  // SDA set with SCL low before SCL rises for a repeated START or STOP
+  int startSetup = 1;     // SCL high before a repeated START: tSU;STA
+  int stopSetup = 1;      // SCL high before the STOP: tSU;STO
+};
+
+// Nothing for 0 Hz, above 400 kHz, or below what the divisor reaches.
+std::optional<I2cClocking> PlanI2cClocking(std::uint32_t clockHz);
+
 class MpsseBuffer {
  public:
   // The set-up of a channel just put in MPSSE mode: 60 MHz base, adaptive clocking off,
@@ -52,17 +77,20 @@ class MpsseBuffer {
 
   // I2C. The FT2232H has no open-drain outputs, so SDA is driven only for the bits the
   // bridge sends (low whenever it can) and let go for every bit the chip sends; the pull-up
-  // raises it. holdCommands repeats each level long enough for the START and STOP set-up
-  // and hold times of the clock rate.
-  void i2cIdleAndCheck();  // SCL high, SDA let go; one answer byte with the pins' levels
-  void i2cStart(int holdCommands);
-  void i2cRepeatedStart(int holdCommands);
-  void i2cStop(int holdCommands);
+  // raises it. Each level is held as long as the clocking says.
+  void i2cIdleAndCheck(const I2cClocking& clocking);  // SCL high, SDA let go; one answer byte with the pins' levels
+  void i2cStart(const I2cClocking& clocking);
+  void i2cRepeatedStart(const I2cClocking& clocking);
+  void i2cStop(const I2cClocking& clocking);
   void i2cWriteByte(std::uint8_t byte);          // one answer byte, bit 0 the acknowledge (0 = ACK)
   void i2cReadByte(bool acknowledge);            // one answer byte, the data
 
   // SPI mode 0: chip select low, the bytes out MSB first, chip select high.
   void spiFrame(std::span<const std::uint8_t> bytes);
+
+  // Every low-byte pin an input: the board's lines are let go, pulled up as when nothing is
+  // connected.
+  void releasePins();
 
   void sendImmediate() { m_bytes.push_back(mpsse::kSendImmediate); }
 
@@ -76,9 +104,5 @@ class MpsseBuffer {
   std::vector<std::uint8_t> m_bytes;
   std::size_t m_answers = 0;
 };
-
-// How many set-pins commands hold a level for the I2C START and STOP times at a clock rate.
-// One command takes at least about 150 ns on the FT2232H; slower ones only hold longer.
-int I2cHoldCommands(std::uint32_t clockHz);
 
 }  // namespace tonvisor::ftdi

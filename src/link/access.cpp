@@ -1,8 +1,8 @@
 #include "link/access.h"
 
-#include <cctype>
 #include <cstdio>
 
+#include "link/ascii_case.h"
 #include "link/typed_text.h"
 #include "link/usb_bridge.h"
 
@@ -145,7 +145,7 @@ std::string DescribeTally(const AccessTally& tally, const LinkSettings& settings
   if (tally.allWentThrough() || !tally.firstFailure) return {};
   std::string first = DescribeFailure(*tally.firstFailure, settings);
   if (tally.accesses == 1) {
-    if (!first.empty()) first[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(first[0])));
+    if (!first.empty()) first[0] = AsciiUpper(first[0]);
     return first + ".";
   }
   return std::to_string(tally.failed) + " of " + std::to_string(tally.accesses) +

@@ -1,16 +1,15 @@
 #include "link/device_link.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "link/ascii_case.h"
 #include "link/user_action.h"
 
 namespace tonvisor {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 void ActionMessenger::show(const Message& message) {

@@ -112,7 +112,7 @@ class DeviceLink {
 };
 
 // Case-insensitive comparison of ASCII texts, as the connection type and list items are
-// compared.
+// compared; only A to Z fold, whatever the locale.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace tonvisor

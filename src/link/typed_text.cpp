@@ -185,4 +185,23 @@ std::string FormatPrefixedHex4(std::uint16_t value) {
   return buffer;
 }
 
+std::string FormatDecimal(double value) {
+  char text[64];
+  // Plain digits for the numbers people type (1000000, not 1e+06); exponents only for the
+  // very large and the very small.
+  const double size = std::abs(value);
+  const bool plain = size < 1e15 && (size >= 1e-6 || value == 0.0);
+  const auto [end, error] = plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+                                  : std::to_chars(text, text + sizeof text, value);
+  return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
+std::string FormatFixed(double value, int decimals) {
+  // A value that rounds to zero prints as 0, not -0.
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;
+  char text[400];  // the largest double in full, with its decimals
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
 }  // namespace tonvisor

@@ -65,6 +65,11 @@ std::optional<float> ReadLeadingFloat(std::string_view text);
 // for it as 0: every caller clamps or refuses numbers far smaller than that.
 std::optional<double> ReadLeadingDecimal(std::string_view text);
 
+// A double as the shortest C-locale text that reads back as the same number ("1000", "0.707",
+// "1000000"; an exponent only below 1e-6 or from 1e15 up: "1e-07"), and with a fixed number of decimals ("6.000"); never a comma, whatever the locale.
+std::string FormatDecimal(double value);
+std::string FormatFixed(double value, int decimals);
+
 // A register address or value as the panel shows it: four upper-case digits ("%04X").
 std::string FormatHex4(std::uint16_t value);
 // The same with a 0x ahead ("0x%04X"), as the command-line tool prints it.

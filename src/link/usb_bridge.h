@@ -62,7 +62,8 @@ std::string BridgeErrorText(std::int32_t code);
 class I2cMaster {
  public:
   virtual ~I2cMaster() = default;
-  // Opens the channel with SCL at clockHz. A failed open leaves nothing open.
+  // Opens the channel with SCL at clockHz at most, keeping the bus times of that rate's mode
+  // (standard up to 100 kHz, fast up to 400 kHz). A failed open leaves nothing open.
   virtual BridgeResult open(std::uint32_t clockHz) = 0;
   virtual void close() = 0;
   // One transaction with a 7-bit device address: START, the address byte in write form and

@@ -6,12 +6,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "codec/peq_presets.h"
 #include "link/typed_text.h"
 #include "panel/dap_codes.h"
 #include "panel/live_slider.h"
+#include "panel/peq_designer.h"
 #include "panel/slider_accessibility.h"
 #include "panel/up_down.h"
 
@@ -40,6 +42,8 @@ constexpr std::size_t kPresetAccesses = 78;
 constexpr std::size_t kGeqBands = 5;
 constexpr std::size_t kBass = 5;
 constexpr std::size_t kTreble = 6;
+// Where the plot puts each band's gain: Bass shares its register with GEQ0, Treble with GEQ4.
+constexpr double kCentreHz[] = {115.0, 330.0, 990.0, 3000.0, 9900.0, 115.0, 9900.0};
 // Return reads the boxes in this order.
 constexpr std::size_t kTypedOrder[] = {kBass, 0, 1, 2, 3, 4, kTreble};
 
@@ -63,15 +67,14 @@ void EqPage::build() {
   connect(m_presets, &QComboBox::activated, this,
           [this](int index) { presetChosen(m_presets->itemData(index).toInt()); });
   QGroupBox* peq = group(kPresetCaption);
-  (new QVBoxLayout(peq))->addWidget(m_presets);
+  m_designer = new PeqDesigner(context().files, state(), [this](const QString& text) { tell(text); });
+  connect(m_designer, &PeqDesigner::loadRequested, this, &EqPage::loadDesign);
+  m_designer->placeBeforeButtons(m_presets);
+  (new QVBoxLayout(peq))->addWidget(m_designer);
 
   auto* top = new QHBoxLayout;
-  top->setAlignment(Qt::AlignTop);
   top->addLayout(modeForm);
-  top->addSpacing(fontMetrics().horizontalAdvance(QStringLiteral("MMM")));
-  top->addWidget(peq);
   top->addStretch();
-
   QGroupBox* geq = group("GEQ Control");
   auto* geqColumns = new QHBoxLayout(geq);
   for (std::size_t b = 0; b < kGeqBands; ++b) geqColumns->addLayout(addBand(m_bands[b]));
@@ -85,7 +88,8 @@ void EqPage::build() {
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
-  layout->addLayout(bands, 1);
+  layout->addWidget(peq, 1);
+  layout->addLayout(bands);
 
   // Nothing is on until a mode is chosen; nothing is written meanwhile.
   for (Band& band : m_bands) {
@@ -95,6 +99,7 @@ void EqPage::build() {
     }
   }
   m_presets->setEnabled(false);
+  m_designer->loadButton()->setEnabled(false);
 }
 
 QLayout* EqPage::addBand(Band& band) {
@@ -104,6 +109,8 @@ QLayout* EqPage::addBand(Band& band) {
     return QStringLiteral("%1 dB").arg(QString::fromStdString(EqGainText(EqBandGainDb(code))));
   });
   band.slider->setAccessibleName(tr(band.name));
+  // The designer above shares the page's height: a band keeps room for its 96 positions.
+  band.slider->setMinimumHeight(band.slider->fontMetrics().height() * 7);
   band.box = edit(tr("%1 value").arg(tr(band.name)), QString::fromStdString(EqGainText(0.0)));
   band.box->setMaximumWidth(band.box->fontMetrics().horizontalAdvance(QStringLiteral("-00.000")) + 8);
   band.steps = new UpDown(tr("%1 up-down").arg(tr(band.name)), 0, kEqBandLargest, kEqBandZeroDb);
@@ -136,6 +143,7 @@ QLayout* EqPage::addBand(Band& band) {
 
 void EqPage::modeChosen(int mode) {
   m_presets->setEnabled(mode == kPeq);
+  m_designer->loadButton()->setEnabled(mode == kPeq);
   for (std::size_t b = 0; b < m_bands.size(); ++b) {
     const bool on = b < kGeqBands ? mode == kGeq : mode == kToneControl;
     m_bands[b].slider->setEnabled(on);
@@ -147,6 +155,7 @@ void EqPage::modeChosen(int mode) {
     if (mode == kPeq) codec().WriteNumPeqFilters(kPeqFilters);
     if (codec().SelectEqMode(mode).status != status::kOk) tell(kModeFailed);
   });
+  plotBandGains();
 }
 
 void EqPage::presetChosen(int preset) {
@@ -162,6 +171,30 @@ void EqPage::presetChosen(int preset) {
     LoadPeqPreset(link(), chosen);
     return status::kOk;
   });
+  m_designer->showPreset(chosen);
+}
+
+void EqPage::loadDesign() {
+  const std::optional<PeqDesigner::ChipLoad> design = m_designer->designForChip();
+  if (!design) return;
+  // As a preset: a progress window over Ethernet, one message at the end for failed writes.
+  actWithProgress(tr("Load PEQ Design"), kPresetAccesses, [&] {
+    LoadPeqDesign(codec(), design->name, design->table);
+    return status::kOk;
+  });
+}
+
+void EqPage::plotBandGains() {
+  const int mode = m_mode->currentData().toInt();
+  if (mode != kGeq && mode != kToneControl) {
+    m_designer->hideBandGains();
+    return;
+  }
+  QList<QPointF> points;
+  for (std::size_t b = 0; b < m_bands.size(); ++b) {
+    if ((b < kGeqBands) == (mode == kGeq)) points.append({kCentreHz[b], m_bands[b].gainDb});
+  }
+  m_designer->showBandGains(points, mode == kGeq ? tr("GEQ band gains") : tr("Tone Control band gains"));
 }
 
 void EqPage::bandMoved(Band& band, int code) {
@@ -172,6 +205,7 @@ void EqPage::bandMoved(Band& band, int code) {
 
 void EqPage::showGains() {
   for (Band& band : m_bands) band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
+  plotBandGains();
 }
 
 bool EqPage::enterPressed() {
@@ -206,6 +240,7 @@ bool EqPage::enterPressed() {
       codec().apply(*band.field, code.code);
     }
   });
+  plotBandGains();
   return true;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "ftdi/i2c_timing.h"
+
 namespace tonvisor {
 
 namespace {
@@ -18,15 +20,8 @@ constexpr std::uint8_t kScl = 0x01;   // ADBUS0: SCL, SCK
 constexpr std::uint8_t kSdaOut = 0x02;  // ADBUS1: SDA out, MOSI
 constexpr std::uint8_t kSdaIn = 0x04;   // ADBUS2: SDA in
 constexpr int kChipSelectPin = 3;       // ADBUS3
-
-// I2C set-up and hold times (standard mode up to 100 kHz, fast mode up to 400 kHz).
-struct I2cTimes {
-  nanoseconds startHold;   // tHD;STA
-  nanoseconds startSetup;  // tSU;STA, before a repeated START
-  nanoseconds stopSetup;   // tSU;STO
-};
-constexpr I2cTimes kStandardMode{nanoseconds(4000), nanoseconds(4700), nanoseconds(4000)};
-constexpr I2cTimes kFastMode{nanoseconds(600), nanoseconds(600), nanoseconds(600)};
+// Channel A's UART drives TXD (ADBUS0), RTS# (ADBUS2) and DTR# (ADBUS4).
+constexpr std::uint8_t kUartOutputs = 0x15;
 
 // What libftdi says when the device is not there any more.
 constexpr const char* kUnavailable = "USB device unavailable";
@@ -35,6 +30,12 @@ constexpr const char* kClaimFailed = "unable to claim usb device. Make sure the 
 std::string hexByte(std::uint8_t byte) {
   char text[4];
   std::snprintf(text, sizeof text, "%02X", byte);
+  return text;
+}
+
+std::string microseconds(nanoseconds time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f us", static_cast<double>(time.count()) / 1000.0);
   return text;
 }
 
@@ -52,12 +53,9 @@ class EmulatedPort final : public ftdi::FtdiPort {
     close();
     const std::vector<EmulatedFt2232h*> devices = m_usb.present();
     EmulatedFt2232h* device = nullptr;
-    if (selector.serial) {
-      for (EmulatedFt2232h* candidate : devices) {
-        if (candidate->identity().serial == *selector.serial) device = candidate;
-      }
-    } else if (selector.index >= 0 && static_cast<std::size_t>(selector.index) < devices.size()) {
-      device = devices[static_cast<std::size_t>(selector.index)];
+    for (EmulatedFt2232h* candidate : devices) {
+      const ftdi::DeviceSelector at = candidate->location();
+      if (at.bus == selector.bus && at.address == selector.address) device = candidate;
     }
     if (device == nullptr) return PortStatus::Fail(PortError::NotFound, "device not found");
     if (device->m_permissionDenied) {
@@ -258,6 +256,7 @@ void EmulatedFt2232h::bindKernelDriver(bool detachable) {
 void EmulatedFt2232h::holdSdaLow(bool held) {
   m_sdaHeldLow = held;
   updateLines();
+  settleLines();
 }
 
 EmulatedFt2232h::Stats EmulatedFt2232h::stats() const {
@@ -290,6 +289,7 @@ void EmulatedFt2232h::resetMpsse() {
   m_loopback = false;
   m_divisor = 0xFFFF;  // a backend that forgets the divisor gets the slowest clock there is
   updateLines();
+  settleLines();
 }
 
 // ---- timing ---------------------------------------------------------------------------
@@ -302,6 +302,12 @@ std::chrono::nanoseconds EmulatedFt2232h::bitTime() const {
 }
 
 double EmulatedFt2232h::sclHz() const { return 1e9 / static_cast<double>(bitTime().count()); }
+
+std::uint8_t EmulatedFt2232h::drivenPinsA() const {
+  if (m_a.mode == ftdi::kModeMpsse) return m_lowDir;
+  if (m_a.mode == ftdi::kModeBitbang) return m_a.mask;
+  return kUartOutputs;
+}
 
 void EmulatedFt2232h::spendPinCommand() { m_cursor += m_timing.pinCommand; }
 
@@ -368,6 +374,8 @@ void EmulatedFt2232h::executeMpsse(ChannelState& state, const std::uint8_t* byte
     runCommand(state, state.partial.data() + at);
     at += length;
   }
+  // The batch is over once a line let go has finished rising.
+  settleLines();
   state.partial.erase(state.partial.begin(), state.partial.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
@@ -391,6 +399,7 @@ void EmulatedFt2232h::runCommand(ChannelState& state, const std::uint8_t* comman
       spendPinCommand();
       return;
     case 0x81:
+      updateLines();
       answer(state, lowPinLevels());
       spendPinCommand();
       return;
@@ -531,11 +540,54 @@ bool EmulatedFt2232h::pinLevel(int pin) const {
   return bit(m_lowDir, mask) ? bit(m_lowValue, mask) : true;  // pulled up when not driven
 }
 
-bool EmulatedFt2232h::sdaLevel() const {
-  bool level = true;
-  if (bit(m_lowDir, kSdaOut)) level = level && bit(m_lowValue, kSdaOut);
-  if (bit(m_lowDir, kSdaIn)) level = level && bit(m_lowValue, kSdaIn);
-  return level && !m_chipPullsSda && !m_sdaHeldLow;
+bool EmulatedFt2232h::sdaPulledLow() const {
+  auto drivesLow = [this](std::uint8_t pin) { return bit(m_lowDir, pin) && !bit(m_lowValue, pin); };
+  return drivesLow(kSdaOut) || drivesLow(kSdaIn) || m_chipPullsSda || m_sdaHeldLow;
+}
+
+bool EmulatedFt2232h::sdaDrivenHigh() const {
+  auto drivesHigh = [this](std::uint8_t pin) { return bit(m_lowDir, pin) && bit(m_lowValue, pin); };
+  return drivesHigh(kSdaOut) || drivesHigh(kSdaIn);
+}
+
+// The level SDA shows now: low while anything pulls it, high at once when the bridge drives
+// it, and otherwise high a rise time after the last pull let go.
+bool EmulatedFt2232h::sdaNow() {
+  if (sdaPulledLow()) {
+    m_sdaRiseDue.reset();
+    return false;
+  }
+  if (m_sda || sdaDrivenHigh() || m_timing.riseTime <= nanoseconds(0)) {
+    m_sdaRiseDue.reset();
+    return true;
+  }
+  if (!m_sdaRiseDue) m_sdaRiseDue = m_cursor + m_timing.riseTime;
+  return false;
+}
+
+// A rise that has finished by now happened at its own time, with SCL as it was then.
+void EmulatedFt2232h::settleSda() {
+  if (!m_sdaRiseDue || *m_sdaRiseDue > m_cursor) return;
+  const nanoseconds at = *m_sdaRiseDue;
+  m_sdaRiseDue.reset();
+  sdaChanged(true, at);
+}
+
+void EmulatedFt2232h::settleLines() {
+  if (!m_sdaRiseDue) return;
+  m_cursor = std::max(m_cursor, *m_sdaRiseDue);
+  updateLines();
+}
+
+void EmulatedFt2232h::sdaChanged(bool level, nanoseconds at) {
+  m_sda = level;
+  m_sdaChangedAt = at;
+  if (!m_scl) return;
+  if (level) {
+    i2cStop(at);
+  } else {
+    i2cStart(m_i2c != I2cState::Idle, at);
+  }
 }
 
 std::uint8_t EmulatedFt2232h::lowPinLevels() const {
@@ -548,9 +600,9 @@ std::uint8_t EmulatedFt2232h::lowPinLevels() const {
 }
 
 void EmulatedFt2232h::updateLines() {
+  settleSda();
   const bool scl = pinLevel(0);
   const bool cs = pinLevel(kChipSelectPin);
-  bool sda = sdaLevel();
 
   if (cs != m_cs) {
     m_cs = cs;
@@ -575,29 +627,39 @@ void EmulatedFt2232h::updateLines() {
   if (scl != m_scl) {
     m_scl = scl;
     if (scl) {
-      sclRose(sda);
+      sclRose(m_sda);
     } else {
       sclFell();
     }
-    sda = sdaLevel();
   }
-  if (sda != m_sda) {
-    m_sda = sda;
-    if (m_scl) {
-      if (sda) {
-        i2cStop();
-      } else {
-        i2cStart(m_i2c != I2cState::Idle);
-      }
-    }
+  const bool sda = sdaNow();
+  if (sda != m_sda) sdaChanged(sda, m_cursor);
+  // Push-pull high against a chip (or a fault) pulling low, for however short a time: the
+  // level read is anyone's guess on real hardware, and both drivers suffer.
+  const bool fighting = sdaDrivenHigh() && (m_chipPullsSda || m_sdaHeldLow);
+  if (fighting && !m_sdaFight) ++m_stats.contention;
+  m_sdaFight = fighting;
+}
+
+void EmulatedFt2232h::checkTime(const char* name, nanoseconds seen, nanoseconds least, nanoseconds& shortest) {
+  shortest = std::min(shortest, seen);
+  if (seen >= least) return;
+  ++m_stats.timingViolations;
+  if (m_stats.firstTimingViolation.empty()) {
+    m_stats.firstTimingViolation = std::string(name) + " " + microseconds(seen) + ", at least " + microseconds(least);
   }
 }
 
 void EmulatedFt2232h::sclRose(bool sda) {
+  if (i2cBusy()) {
+    const ftdi::I2cBusTimes& mode = ftdi::I2cModeFor(sclHz());
+    checkTime("tLOW", m_cursor - m_sclFellAt, mode.low, m_stats.shortest.low);
+    if (m_sdaChangedAt > m_sclFellAt) {
+      checkTime("tSU;DAT", m_cursor - m_sdaChangedAt, mode.dataSetup, m_stats.shortest.dataSetup);
+    }
+    m_stats.shortest.period = std::min(m_stats.shortest.period, m_cursor - m_sclRoseAt);
+  }
   m_sclRoseAt = m_cursor;
-  // Push-pull high against a chip (or a fault) pulling low: the level read is anyone's guess
-  // on real hardware, and the chip suffers.
-  if (bit(m_lowDir, kSdaOut) && bit(m_lowValue, kSdaOut) && (m_chipPullsSda || m_sdaHeldLow)) ++m_stats.contention;
   if (!m_cs) {
     m_spiWord = m_spiWord << 1 | (sda ? 1u : 0u);
     ++m_spiBits;
@@ -617,11 +679,14 @@ void EmulatedFt2232h::sclRose(bool sda) {
 }
 
 void EmulatedFt2232h::sclFell() {
+  const ftdi::I2cBusTimes& mode = ftdi::I2cModeFor(sclHz());
   if (m_startAt.count() >= 0) {
-    const I2cTimes& times = fastMode() ? kFastMode : kStandardMode;
-    if (m_cursor - m_startAt < times.startHold) ++m_stats.timingViolations;
+    checkTime("tHD;STA", m_cursor - m_startAt, mode.startHold, m_stats.shortest.startHold);
     m_startAt = nanoseconds(-1);
+  } else if (i2cBusy()) {
+    checkTime("tHIGH", m_cursor - m_sclRoseAt, mode.high, m_stats.shortest.high);
   }
+  m_sclFellAt = m_cursor;
   auto nextReadByte = [this](std::size_t index) {
     const std::uint16_t value = m_chip.read(m_pointer);
     if (index % 2 == 1) m_pointer = static_cast<std::uint16_t>(m_pointer + 2);
@@ -703,12 +768,16 @@ void EmulatedFt2232h::sclFell() {
   }
 }
 
-void EmulatedFt2232h::i2cStart(bool repeated) {
+void EmulatedFt2232h::i2cStart(bool repeated, nanoseconds at) {
   ++m_stats.i2cStarts;
   m_stats.i2cSclHz = sclHz();
-  const I2cTimes& times = fastMode() ? kFastMode : kStandardMode;
-  if (repeated && m_cursor - m_sclRoseAt < times.startSetup) ++m_stats.timingViolations;
-  m_startAt = m_cursor;
+  const ftdi::I2cBusTimes& mode = ftdi::I2cModeFor(sclHz());
+  if (repeated) {
+    checkTime("tSU;STA", at - m_sclRoseAt, mode.startSetup, m_stats.shortest.startSetup);
+  } else if (m_stopAt.count() >= 0) {
+    checkTime("tBUF", at - m_stopAt, mode.busFree, m_stats.shortest.busFree);
+  }
+  m_startAt = at;
   if (repeated) {
     m_trace += " Sr";
   } else {
@@ -722,12 +791,12 @@ void EmulatedFt2232h::i2cStart(bool repeated) {
   m_chipPullsSda = false;
 }
 
-void EmulatedFt2232h::i2cStop() {
+void EmulatedFt2232h::i2cStop(nanoseconds at) {
   // SDA rising on an idle bus (the lines set up for another use) is nothing to the chip.
   if (m_i2c == I2cState::Idle && m_trace.empty()) return;
   ++m_stats.i2cStops;
-  const I2cTimes& times = fastMode() ? kFastMode : kStandardMode;
-  if (m_cursor - m_sclRoseAt < times.stopSetup) ++m_stats.timingViolations;
+  checkTime("tSU;STO", at - m_sclRoseAt, ftdi::I2cModeFor(sclHz()).stopSetup, m_stats.shortest.stopSetup);
+  m_stopAt = at;
   m_chipPullsSda = false;
   m_i2c = I2cState::Idle;
   if (m_trace.empty()) return;
@@ -743,6 +812,11 @@ void EmulatedFt2232h::traceByte(std::uint8_t byte, bool acknowledged) {
 
 // ---- the bus --------------------------------------------------------------------------
 
+void EmulatedUsb::attach(EmulatedFt2232h& device) {
+  m_devices.push_back(&device);
+  device.m_usbSlot = static_cast<unsigned>(m_devices.size());
+}
+
 std::vector<EmulatedFt2232h*> EmulatedUsb::present() const {
   std::vector<EmulatedFt2232h*> devices;
   for (EmulatedFt2232h* device : m_devices) {
@@ -757,6 +831,8 @@ ftdi::PortStatus EmulatedUsb::list(std::vector<ftdi::DeviceInfo>& devices) {
   for (EmulatedFt2232h* device : present()) {
     ftdi::DeviceInfo info;
     info.index = index++;
+    info.bus = device->location().bus;
+    info.address = device->location().address;
     if (device->m_permissionDenied) {
       info.problem = "no permission to open it";
     } else {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,20 @@ class EmulatedPort;
 // 16-bit values, each word moving the pointer on by 2) and as an SPI slave (mode 0, 16 bits
 // of address and 16 of value per chip-select frame), both on the same ChipModel.
 //
+// Time on the lines: each set-pins or read-pins command takes a set time, clocked bits take
+// their share of the SCL period, and SDA let go rises through its pull-up over a set rise
+// time (a driven edge is immediate). A START or STOP is seen where SDA crosses while SCL is
+// high, so SDA still rising when SCL goes up makes a STOP, as on a real bus.
+//
 // It checks what a real bus would punish: the bridge driving SDA high while the chip pulls
-// it low, I2C data changing at a falling clock edge without three-phase clocking, START and
-// STOP set-up and hold times too short for the clock rate, SPI frames of the wrong length.
-// And it can be told to fail: unplugged, no permission, claimed by another program or by a
-// kernel driver that will not let go, an answer that comes back short, SDA held low.
+// it low, I2C data changing at a falling clock edge without three-phase clocking, every I2C
+// bus time (SCL high and low, START and STOP set-up and hold, bus free, data set-up) against
+// the shortest the clock rate's mode allows, SPI frames of the wrong length. And it can be
+// told to fail: unplugged, no permission, claimed by another program or by a kernel driver
+// that will not let go, an answer that comes back short, SDA held low.
+//
+// Channel A's pins in its default (UART) mode are driven as the FT2232H drives them: TXD on
+// ADBUS0, RTS# on ADBUS2, DTR# on ADBUS4.
 class EmulatedFt2232h {
  public:
   struct Identity {
@@ -47,7 +57,22 @@ class EmulatedFt2232h {
   struct Timing {
     std::chrono::nanoseconds roundTrip{125000};  // one USB exchange the host waits for
     std::chrono::nanoseconds pinCommand{150};     // one set-pins or read-pins command
+    std::chrono::nanoseconds riseTime{300};       // SDA from let go to high through the pull-up
     bool sleep = false;
+  };
+
+  // The shortest of each I2C bus time seen (nanoseconds::max() while none was), each from
+  // the edge where it starts to the edge where it ends, while a transaction is under way.
+  struct I2cTimesSeen {
+    static constexpr std::chrono::nanoseconds kNone = std::chrono::nanoseconds::max();
+    std::chrono::nanoseconds high = kNone;        // tHIGH
+    std::chrono::nanoseconds low = kNone;         // tLOW
+    std::chrono::nanoseconds startHold = kNone;   // tHD;STA
+    std::chrono::nanoseconds startSetup = kNone;  // tSU;STA, before a repeated START
+    std::chrono::nanoseconds stopSetup = kNone;   // tSU;STO
+    std::chrono::nanoseconds busFree = kNone;     // tBUF, from a STOP to the next START
+    std::chrono::nanoseconds dataSetup = kNone;   // tSU;DAT, SDA settled before SCL rises
+    std::chrono::nanoseconds period = kNone;      // SCL rise to rise: the fastest clock reached
   };
 
   struct Stats {
@@ -58,9 +83,11 @@ class EmulatedFt2232h {
     std::uint64_t latencyTimerWaits = 0; // reads whose answer waited for the latency timer
     std::chrono::nanoseconds busTime{0}; // time the MPSSE spent executing commands
     std::uint64_t badCommands = 0;
-    std::uint64_t contention = 0;        // SDA driven high by the bridge while something pulls it low
+    std::uint64_t contention = 0;        // times the bridge drove SDA high while something pulled it low
     std::uint64_t holdViolations = 0;    // I2C data changed at a falling SCL edge, three-phase off
-    std::uint64_t timingViolations = 0;  // START or STOP set-up or hold too short for the clock rate
+    std::uint64_t timingViolations = 0;  // I2C bus times shorter than the clock rate's mode allows
+    std::string firstTimingViolation;    // "tLOW 3.483 us, at least 4.700 us"
+    I2cTimesSeen shortest;
     std::uint64_t i2cStarts = 0;
     double i2cSclHz = 0;                 // the clock rate at the last START
     std::uint64_t i2cStops = 0;
@@ -101,6 +128,10 @@ class EmulatedFt2232h {
   bool claimed(ftdi::Channel channel) const;
   std::uint8_t channelMode(ftdi::Channel channel) const;
   double sclHz() const;  // the rate bits are clocked at, three-phase clocking counted
+  // Channel A's low-byte pins the bridge drives now (1 = driven), whatever its mode.
+  std::uint8_t drivenPinsA() const;
+  // Where it sits on the USB: a new address each time it is plugged in again.
+  ftdi::DeviceSelector location() const { return {1, static_cast<std::uint8_t>(m_usbSlot + 16 * m_generation)}; }
   bool threePhase() const { return m_threePhase; }
   std::uint8_t busBLatch() const { return m_busBLatch; }  // the byte bus B was last written
   std::uint8_t busBOutputs() const { return static_cast<std::uint8_t>(m_busBLatch & m_b.mask); }
@@ -116,6 +147,7 @@ class EmulatedFt2232h {
   friend class EmulatedPort;
   friend class EmulatedUsb;
   using Clock = std::chrono::steady_clock;
+  using nanoseconds = std::chrono::nanoseconds;
 
   struct ChannelState {
     bool claimedByPort = false;
@@ -145,17 +177,24 @@ class EmulatedFt2232h {
   void answer(ChannelState& state, std::uint8_t byte);
   void spendPinCommand();
   std::chrono::nanoseconds bitTime() const;
-  bool fastMode() const { return sclHz() > 100001.0; }
 
   // The modelled lines.
   bool pinLevel(int pin) const;
-  bool sdaLevel() const;
+  bool sdaLevel() const { return m_sda; }
+  bool sdaPulledLow() const;
+  bool sdaDrivenHigh() const;
+  bool sdaNow();
+  void settleSda();
+  void settleLines();
+  void sdaChanged(bool level, nanoseconds at);
   std::uint8_t lowPinLevels() const;
   void updateLines();
   void sclRose(bool sda);
   void sclFell();
-  void i2cStart(bool repeated);
-  void i2cStop();
+  void i2cStart(bool repeated, nanoseconds at);
+  void i2cStop(nanoseconds at);
+  bool i2cBusy() const { return m_i2c != I2cState::Idle && m_cs; }
+  void checkTime(const char* name, nanoseconds seen, nanoseconds least, nanoseconds& shortest);
   void traceByte(std::uint8_t byte, bool acknowledged);
 
   // The latency model.
@@ -169,6 +208,7 @@ class EmulatedFt2232h {
 
   bool m_plugged = true;
   unsigned m_generation = 1;  // ports opened before an unplug belong to an older one
+  unsigned m_usbSlot = 1;     // its place among the bridges attached
   bool m_permissionDenied = false;
   bool m_kernelDriverDetachable = true;
   std::size_t m_loseBytes = 0;
@@ -197,11 +237,16 @@ class EmulatedFt2232h {
   bool m_scl = true;
   bool m_sda = true;
   bool m_cs = true;
-  std::chrono::nanoseconds m_sclRoseAt{0};
-  std::chrono::nanoseconds m_startAt{-1};
+  std::optional<nanoseconds> m_sdaRiseDue;  // SDA let go and still rising: when it will be high
+  nanoseconds m_sclRoseAt{0};
+  nanoseconds m_sclFellAt{-1};
+  nanoseconds m_sdaChangedAt{-1};
+  nanoseconds m_startAt{-1};
+  nanoseconds m_stopAt{-1};
 
   I2cState m_i2c = I2cState::Idle;
   bool m_chipPullsSda = false;
+  bool m_sdaFight = false;  // the bridge drives SDA high while something pulls it low
   int m_bit = 0;
   std::uint8_t m_shiftIn = 0;
   std::uint8_t m_shiftOut = 0;
@@ -221,7 +266,7 @@ class EmulatedFt2232h {
 // The USB bus with emulated bridges on it, in the order they were attached.
 class EmulatedUsb final : public ftdi::FtdiUsb {
  public:
-  void attach(EmulatedFt2232h& device) { m_devices.push_back(&device); }
+  void attach(EmulatedFt2232h& device);
   ftdi::PortStatus list(std::vector<ftdi::DeviceInfo>& devices) override;
   std::unique_ptr<ftdi::FtdiPort> makePort() override;
 

@@ -10,6 +10,7 @@
 #include "codec/register_map.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
+#include "tools/atomic_file.h"
 
 namespace tonvisor {
 
@@ -118,7 +119,7 @@ ScriptLine ParseScriptLine(std::string_view line) {
   if (fields.size() != 3) return parsed;
   const std::optional<std::uint16_t> value = ReadScriptHex16(fields[2]);
   if (!value) return parsed;
-  if (fields[1].starts_with("0x")) {
+  if (fields[1].starts_with("0x") || fields[1].starts_with("0X")) {
     parsed.address = ReadScriptHex16(fields[1]);
     if (!parsed.address) return parsed;
   } else {
@@ -161,14 +162,9 @@ void RenderedLines::render(const WriteLog& log, std::size_t from, WriteForm form
 }
 
 bool WriteScriptFile(const std::string& path, const RenderedLines& lines) {
-  FilePtr file(std::fopen(path.c_str(), "w"));
-  if (!file) return false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string& text = lines.at(i);
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return false;
-  }
-  // A full disk shows up only when the buffer is flushed.
-  return std::fclose(file.release()) == 0;
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) text += lines.at(i);
+  return WriteFileAtomically(path, text);
 }
 
 ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const ScriptRunOptions& options) {
@@ -213,15 +209,19 @@ ScriptRunResult RunScriptFile(DeviceLink& link, const std::string& path, const S
       }
       previousWasComment = false;
     } else if (parsed.kind == ScriptLine::Kind::Write) {
-      // An unknown name is reported and the value goes to address 0x0000, as scripts have
-      // always run.
-      const std::uint16_t address =
-          parsed.address ? *parsed.address : FindRegisterAddress(parsed.registerName, messenger, options.owner);
-      if (!link.Write(address, parsed.value).ok() && result.firstFailedLine == 0) {
-        result.firstFailedLine = thisLine;
-        result.firstFailedText = withoutLineEnd(line);
+      // An unknown name is reported and nothing is written: the value is meant for a register
+      // this chip does not have, not for register 0x0000.
+      const std::optional<std::uint16_t> address =
+          parsed.address ? parsed.address : FindRegisterAddress(parsed.registerName, messenger, options.owner);
+      if (!address) {
+        ++result.unknownRegisters;
+      } else {
+        if (!link.Write(*address, parsed.value).ok() && result.firstFailedLine == 0) {
+          result.firstFailedLine = thisLine;
+          result.firstFailedText = withoutLineEnd(line);
+        }
+        ++result.writes;
       }
-      ++result.writes;
       previousWasComment = false;
     }
     ++result.lines;

@@ -39,8 +39,8 @@ class RenderedLines {
 };
 
 // One line of a script as the reader understands it: a comment (any "#"), a write line
-// ("Write" or "write" REGISTER VALUE, the register a 0x address or a name), a write line that
-// does not say what to write, or a line the reader ignores.
+// ("Write" or "write" REGISTER VALUE, the register a 0x or 0X address or a name), a write line
+// that does not say what to write, or a line the reader ignores.
 struct ScriptLine {
   enum class Kind { Comment, Write, MalformedWrite, Ignored };
   Kind kind = Kind::Ignored;
@@ -64,8 +64,9 @@ class ScriptLineReader {
   std::FILE* m_file;
 };
 
-// Writes the texts one after another, nothing between them. False when the file cannot be
-// created or not all of it could be written (the caller tells the user " Error Creating File").
+// Writes the texts one after another, nothing between them, whole or not at all (see
+// WriteFileAtomically). False when the file cannot be created or not all of it could be
+// written; an old file is then left as it was (the caller tells the user " Error Creating File").
 bool WriteScriptFile(const std::string& path, const RenderedLines& lines);
 
 struct ScriptRunOptions {
@@ -85,6 +86,7 @@ struct ScriptRunResult {
   std::size_t writes = 0;
   std::size_t comments = 0;
   std::size_t skipped = 0;  // malformed write lines, reported once, nothing written for them
+  std::size_t unknownRegisters = 0;  // write lines naming no register of the chip: told, not written
   std::size_t firstSkippedLine = 0;  // the file's line number of the first of them (0: none)
   bool readFailed = false;           // the file stopped reading before its end (reported)
   AccessTally accesses;              // every register write the run made, and how many failed
@@ -94,13 +96,14 @@ struct ScriptRunResult {
   // Whether the run did all it was asked: opened, read to its end, every write line
   // understood and every write through to the chip.
   bool allWentThrough() const {
-    return opened && !cancelled && !readFailed && skipped == 0 && accesses.allWentThrough();
+    return opened && !cancelled && !readFailed && skipped == 0 && unknownRegisters == 0 && accesses.allWentThrough();
   }
 };
 
 // Reads and runs one script: comment lines (any "#") go to the log with a separator ahead of
 // each run of comments, write lines ("Write"/"write" REGISTER VALUE) go through
-// WriteRegister, everything else is ignored. Lines are read 499 characters at a time (the
+// WriteRegister, everything else is ignored. A register name the chip does not have is told
+// ("Invalid Register Name in the Script") and nothing is written for its line. Lines are read 499 characters at a time (the
 // rest of a longer line is the next line); CR LF reads as one line end. A write line without
 // a register and a 16-bit hexadecimal value writes nothing; such lines are counted and told
 // once, after the run. The run is one user action: each distinct message is shown once, and

@@ -1,6 +1,9 @@
 #include "tools/snapshot.h"
 
 #include <cstdio>
+#include <iterator>
+#include <span>
+#include <tuple>
 #include <ctime>
 #include <memory>
 
@@ -8,6 +11,7 @@
 #include "codec/register_map.h"
 #include "link/typed_text.h"
 #include "link/user_action.h"
+#include "tools/atomic_file.h"
 #include "tools/script_file.h"
 
 namespace tonvisor {
@@ -16,6 +20,40 @@ namespace {
 
 constexpr std::string_view kNotRestored = "# not restored: ";
 constexpr std::string_view kNotRead = "# not read: ";
+constexpr std::string_view kRestoreNote = "# restored in bring-up order, the DAC muted until the last line\n";
+
+// The order a chip is brought up in, and so the order its registers are restored in: power
+// first, then the clocks, the I2S port and the routing, the analog blocks and converters, and
+// the audio processor last, its blocks set before it is switched on. The read-only registers
+// close the table; nothing writes them.
+constexpr std::uint16_t kRestoreOrder[] = {
+    // Power
+    reg::CHIP_LINREG_CTRL_REG, reg::CHIP_REF_CTRL_REG, reg::CHIP_ANA_POWER_REG, reg::CHIP_DIG_POWER_REG,
+    // Clocks
+    reg::CHIP_CLK_TOP_CTRL_REG, reg::CHIP_PLL_CTRL_REG, reg::CHIP_CLK_CTRL_REG,
+    // I2S and routing
+    reg::CHIP_I2S0_CTRL_REG, reg::CHIP_I2S1_CTRL_REG, reg::CHIP_PAD_STRENGTH_REG, reg::CHIP_SSS_CTRL_REG,
+    // Analog blocks and converters
+    reg::CHIP_ANA_TEST1_REG, reg::CHIP_ANA_TEST2_REG, reg::CHIP_SHORT_CTRL_REG, reg::CHIP_MIC_CTRL_REG,
+    reg::CHIP_ANA_ADC_CTRL_REG, reg::CHIP_LINE_OUT_CTRL_REG, reg::CHIP_LINE_OUT_VOL_REG, reg::CHIP_ANA_HP_CTRL_REG,
+    reg::CHIP_ANA_CTRL_REG, reg::CHIP_ADCDAC_CTRL_REG, reg::CHIP_DAC_VOL_REG, reg::CHIP_SPKR_VOL_REG,
+    // Audio processor
+    reg::DAP_PEQ_REG, reg::DAP_FILTER_COEF_ACCESS_REG, reg::DAP_COEF_WR_B0_MSB_REG, reg::DAP_COEF_WR_B0_LSB_REG,
+    reg::DAP_COEF_WR_B1_MSB_REG, reg::DAP_COEF_WR_B1_LSB_REG, reg::DAP_COEF_WR_B2_MSB_REG,
+    reg::DAP_COEF_WR_B2_LSB_REG, reg::DAP_COEF_WR_A1_MSB_REG, reg::DAP_COEF_WR_A1_LSB_REG,
+    reg::DAP_COEF_WR_A2_MSB_REG, reg::DAP_COEF_WR_A2_LSB_REG, reg::DAP_AUDIO_EQ_BASS_BAND0_REG,
+    reg::DAP_AUDIO_EQ_BAND1_REG, reg::DAP_AUDIO_EQ_BAND2_REG, reg::DAP_AUDIO_EQ_BAND3_REG,
+    reg::DAP_AUDIO_EQ_TREBLE_BAND4_REG, reg::DAP_AUDIO_EQ_REG, reg::DAP_BASS_ENHANCE_CTRL_REG,
+    reg::DAP_BASS_ENHANCE_REG, reg::DAP_KRVL_SURROUND_REG, reg::DAP_AVC_THRESHOLD_REG, reg::DAP_AVC_ATTACK_REG,
+    reg::DAP_AVC_DECAY_REG, reg::DAP_AVC_CTRL_REG, reg::DAP_MAIN_CHAN_REG, reg::DAP_MIX_CHAN_REG, reg::DAP_CONTROL_REG,
+    // Read-only
+    reg::CHIP_ID_REG, reg::CHIP_ANA_STATUS_REG};
+static_assert(std::size(kRestoreOrder) == std::tuple_size_v<decltype(RegisterMap)>,
+              "every named register has its place in the restore order");
+
+// The DAC's two mute bits in CHIP_ADCDAC_CTRL_REG: set before the first restoring write and
+// put back as they belong after the last, so the restore makes no noise under a live signal.
+constexpr std::uint16_t kDacMuted = field::WriteDacMute.mask();
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -154,32 +192,48 @@ std::string LinkDescription(const DeviceLink& link) {
   return "no link";
 }
 
+std::span<const std::uint16_t> RestoreOrder() { return kRestoreOrder; }
+
+namespace {
+
+// A write line in the name form Save Script writes, so a snapshot reads like a saved log.
+std::string WriteLine(std::uint16_t address, std::uint16_t value) {
+  return RenderLogEntry({WriteLog::Entry::Kind::Write, std::string(WriteLog::kWriteText), address, value},
+                        WriteForm::Name);
+}
+
+}  // namespace
+
 std::string RenderSnapshot(const ChipSnapshot& snapshot, std::string_view when, std::string_view link) {
   std::string text = "# KRVL7300 snapshot, " + std::string(when) + ", " + std::string(link) + "\n";
+  const RegisterReading* dac = snapshot.find(reg::CHIP_ADCDAC_CTRL_REG);
+  const bool muteAround = dac != nullptr && dac->value;
+  if (muteAround) {
+    text += kRestoreNote;
+    text += WriteLine(dac->address, *dac->value | kDacMuted);
+  }
   std::string notes;
-  for (const RegisterReading& reading : snapshot.registers) {
+  for (const std::uint16_t address : kRestoreOrder) {
+    const RegisterReading* found = snapshot.find(address);
+    if (found == nullptr) continue;
+    const RegisterReading& reading = *found;
     if (!reading.value) {
       notes += std::string(kNotRead) + std::string(reading.name) + "\n";
     } else if (const auto why = NotRestoredByWrite(reading.address)) {
       notes += std::string(kNotRestored) + std::string(reading.name) + " = " + FormatPrefixedHex4(*reading.value) +
                " (" + std::string(*why) + ")\n";
-    } else {
-      // The name form Save Script writes, so a snapshot reads like a saved log.
-      text += RenderLogEntry({WriteLog::Entry::Kind::Write, std::string(WriteLog::kWriteText), reading.address,
-                              *reading.value},
-                             WriteForm::Name);
+    } else if (!(muteAround && &reading == dac)) {
+      text += WriteLine(reading.address, *reading.value);
     }
   }
+  // The last write puts the DAC's mute back as it was read.
+  if (muteAround) text += WriteLine(dac->address, *dac->value);
   return text + notes;
 }
 
 bool WriteSnapshotFile(const std::string& path, const ChipSnapshot& snapshot, std::string_view when,
                        std::string_view link) {
-  const std::string text = RenderSnapshot(snapshot, when, link);
-  FilePtr file(std::fopen(path.c_str(), "w"));
-  if (!file) return false;
-  if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return false;
-  return std::fclose(file.release()) == 0;
+  return WriteFileAtomically(path, RenderSnapshot(snapshot, when, link));
 }
 
 std::optional<ChipSnapshot> ReadSnapshotFile(const std::string& path, std::string& error) {
@@ -260,10 +314,32 @@ AccessTally WriteDifferences(DeviceLink& link, const std::vector<RegisterDiffere
     if (c == '\n' || c == '\r') c = ' ';  // the comment stays one line
   }
   log.appendComment("# Write the differences from snapshot " + name + "\n");
-  for (const RegisterDifference& difference : differences) {
-    if (!difference.after || NotRestoredByWrite(difference.address)) continue;
-    link.Write(difference.address, *difference.after);
+
+  // The restorable differences with a known value, in the restore order.
+  std::vector<const RegisterDifference*> writes;
+  for (const std::uint16_t address : kRestoreOrder) {
+    for (const RegisterDifference& difference : differences) {
+      if (difference.address == address && difference.after && !NotRestoredByWrite(address)) {
+        writes.push_back(&difference);
+      }
+    }
   }
+  if (writes.empty()) return action.tally();
+
+  // The DAC is muted for the restore and its control register written last: to the snapshot's
+  // value when it differs, else back to what it held. A DAC that cannot be muted (or whose
+  // control register cannot be read) is not restored under: nothing more is written.
+  const AccessResult muted = link.Modify(reg::CHIP_ADCDAC_CTRL_REG, field::WriteDacMute.keepMask(), kDacMuted);
+  if (!muted.ok() || !muted.value) return action.tally();
+  std::uint16_t dacControl = *muted.value;
+  for (const RegisterDifference* difference : writes) {
+    if (difference->address == reg::CHIP_ADCDAC_CTRL_REG) {
+      dacControl = *difference->after;
+      continue;
+    }
+    link.Write(difference->address, *difference->after);
+  }
+  link.Write(reg::CHIP_ADCDAC_CTRL_REG, dacControl);
   return action.tally();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,12 +52,17 @@ ReadAllResult ReadAllRegisters(DeviceLink& link,
 // "SPI", "Ethernet through the board at 127.0.0.1:30".
 std::string LinkDescription(const DeviceLink& link);
 
+// The named registers in the order a chip is brought up and restored in: power, clocks, I2S
+// and routing, analog blocks and converters, audio processor (read-only ones last).
+std::span<const std::uint16_t> RestoreOrder();
+
 // A snapshot as a script that, run, puts the chip back as it was read: a comment naming the
-// time and link, one write per register (by name), and as comments the registers a write does
-// not restore ("# not restored: CHIP_ID_REG = 0xA011 (read-only)") and those that could not be
-// read ("# not read: CHIP_ANA_STATUS_REG").
+// time and link, one write per register (by name) in the restore order, the DAC muted by the
+// first write and its control register written back last, and as comments the registers a
+// write does not restore ("# not restored: CHIP_ID_REG = 0xA011 (read-only)") and those that
+// could not be read ("# not read: CHIP_ANA_STATUS_REG").
 std::string RenderSnapshot(const ChipSnapshot& snapshot, std::string_view when, std::string_view link);
-// False when the file cannot be created or written whole.
+// False when the file cannot be created or written whole; an old file is then left as it was.
 bool WriteSnapshotFile(const std::string& path, const ChipSnapshot& snapshot, std::string_view when,
                        std::string_view link);
 
@@ -103,7 +109,9 @@ struct RegisterDifference {
 std::vector<RegisterDifference> CompareSnapshots(const ChipSnapshot& before, const ChipSnapshot& after);
 
 // Writes the registers that differ back to their snapshot value (the restorable ones with a
-// known value), after one comment naming the snapshot. One user action.
+// known value), after one comment naming the snapshot, in the restore order with the DAC
+// muted first and its control register written last. When the DAC cannot be muted nothing is
+// written. One user action.
 AccessTally WriteDifferences(DeviceLink& link, const std::vector<RegisterDifference>& differences,
                              std::string_view snapshotName);
 

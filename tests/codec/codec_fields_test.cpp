@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "codec/codec_fields.h"
@@ -94,7 +96,11 @@ TEST_F(FieldTable, EveryFieldOperationChangesExactlyItsBitsAndLogsItsOwnComment)
   constexpr std::uint16_t kBefore = 0x5A5A;
   for (const Known& op : kKnown) {
     SCOPED_TRACE(op.name);
-    for (const char* argument : {"-1", "0"}) {
+    const auto field = std::find_if(CodecFields().begin(), CodecFields().end(),
+                                    [&](const CodecField* f) { return f->name == op.name; });
+    ASSERT_NE(field, CodecFields().end());
+    // The largest code sets every bit of the field, 0 clears them.
+    for (const std::string& argument : {std::to_string((*field)->largestCode()), std::string("0")}) {
       chip.write(op.address, kBefore);
       link.writeLog().clear();
       std::string error;
@@ -102,7 +108,7 @@ TEST_F(FieldTable, EveryFieldOperationChangesExactlyItsBitsAndLogsItsOwnComment)
       ASSERT_EQ(CallOperationByName(codec, op.name, arguments, error), status::kOk) << error;
       const std::uint16_t set = op.write ? 0xFFFF : static_cast<std::uint16_t>((kBefore & op.keep) | ~op.keep);
       const std::uint16_t cleared = op.write ? 0x0000 : static_cast<std::uint16_t>(kBefore & op.keep);
-      const std::uint16_t after = argument[0] == '-' ? set : cleared;
+      const std::uint16_t after = argument != "0" ? set : cleared;
       EXPECT_EQ(chip.read(op.address), after) << argument;
       EXPECT_EQ(log(), (Lines{"   \n", op.comment, WriteLine(op.address, after)})) << argument;
     }

@@ -56,7 +56,13 @@ TEST_F(FieldOperations, ArgumentsThatNameNoRegisterValueTouchNothing) {
     EXPECT_EQ(codec.ConfigureDacVolume(dB).status, status::kInvalidArgument) << dB;
   }
   for (int band : {-1, 5}) EXPECT_EQ(codec.WriteGeqVolume(band, 3).status, status::kInvalidArgument) << band;
-  EXPECT_EQ(chip.writeCount(), 0u);
+  // A headphone ramp's target past the 7-bit field: 0x80 is code 0 with bit 7 set, from the
+  // quietest code one step to +12 dB.
+  chip.write(kHpCtrl, 0x7F7F);
+  for (int target : {0x80, 0xFF, 0x7F7F, -1}) {
+    EXPECT_EQ(codec.RampHpVolume(target).status, status::kInvalidArgument) << target;
+  }
+  EXPECT_EQ(chip.writeCount(), 1u);
   EXPECT_EQ(link.writeLog().count(), 0u);
 }
 
@@ -130,15 +136,18 @@ TEST_F(HeadphoneRamp, StepsOneCodeAtATimeAndLogsOnlyItsComment) {
   EXPECT_EQ(link.settings().logRegisterWrites, 1);
 
   // Down again, from the left channel's code; the right channel follows at the first step.
-  bridge.i2cWrites.clear();
-  chip.write(kHpCtrl, 0x7742);
-  codec.RampHpVolume(0x1240);
-  EXPECT_EQ(bridge.i2cWrites, (Lines{"0022 4141", "0022 4040"}));
+  // Bit 7 is not part of the code: stepping from 0xC2 would sweep through 0x80 (+12 dB).
+  for (const std::uint16_t present : {0x7742, 0x77C2}) {
+    bridge.i2cWrites.clear();
+    chip.write(kHpCtrl, present);
+    codec.RampHpVolume(0x40);
+    EXPECT_EQ(bridge.i2cWrites, (Lines{"0022 4141", "0022 4040"})) << present;
+  }
 }
 
 TEST_F(HeadphoneRamp, DoesNothingAtItsTargetOrWithoutAValueRead) {
   chip.write(kHpCtrl, 0x1240);
-  codec.RampHpVolume(0x40);  // the left channel's code is compared with the target's low byte
+  codec.RampHpVolume(0x40);  // only the left channel's code is compared with the target
   // SPI cannot read; over Ethernet the one read reaches no board (no address is set).
   for (const char* type : {"SPI", "Ethernet"}) {
     link.settings().connectionType = type;
@@ -164,35 +173,73 @@ Lines RampWrites(int from, int to) {
   return writes;
 }
 
+Lines Joined(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 TEST_F(HeadphoneMute, MuteRampsDownAndUnmuteComesBack) {
   chip.write(kHpCtrl, 0x1818);
   codec.WriteHpMute(1);
-  Lines expected = RampWrites(0x18, 0x7F);
-  expected.push_back("0024 0010");
-  EXPECT_EQ(bridge.i2cWrites, expected);
+  EXPECT_EQ(bridge.i2cWrites, Joined({RampWrites(0x18, 0x7F), {"0024 0010"}}));
   EXPECT_EQ(log(), (Lines{"   \n", "# Ramping HP Volume...\n", "   \n", "# Mute HP Out\n", "W 0024 0010"}));
   EXPECT_EQ(codec.SavedHpVolume(), 0x1818);
 
   bridge.i2cWrites.clear();
   link.writeLog().clear();
   codec.WriteHpMute(0);
-  expected = RampWrites(0x7F, 0x18);
-  expected.insert(expected.begin(), "0024 0000");
-  EXPECT_EQ(bridge.i2cWrites, expected);
+  EXPECT_EQ(bridge.i2cWrites, Joined({{"0024 0000"}, RampWrites(0x7F, 0x18)}));
   EXPECT_EQ(log(), (Lines{"   \n", "# Unmute HP Out\n", "W 0024 0000", "   \n", "# Ramping HP Volume...\n"}));
 }
 
-// Nothing was saved yet in this run: ramping "back" to the saved volume of 0 would drive the
-// headphones to their loudest code. The unmute only clears the mute.
-TEST_F(HeadphoneMute, AnUnmuteWithNothingSavedLeavesTheVolumeWhereItIs) {
-  chip.write(kHpCtrl, 0x6060);
+// Whatever the register holds while muted (a volume chosen on the page is ramped on the chip
+// at once), the mute clears only over the quietest code in both channels, and the volume then
+// ramps up to the one saved or chosen; with nothing saved, to the one found.
+TEST_F(HeadphoneMute, UnmutesOnlyOverTheQuietestCode) {
+  struct Case {
+    const char* what;
+    bool muteFirst;
+    std::uint16_t whileMuted;
+    Lines writes;
+  };
+  const Case cases[] = {
+      {"volume chosen while muted", true, 0x0000,
+       Joined({RampWrites(0x00, 0x7F), {"0024 0000"}, RampWrites(0x7F, 0x00)})},
+      {"right channel louder", true, 0x207F, Joined({{"0022 7F7F", "0024 0000"}, RampWrites(0x7F, 0x00)})},
+      {"nothing saved in this run", false, 0x6060,
+       Joined({RampWrites(0x60, 0x7F), {"0024 0000"}, RampWrites(0x7F, 0x60)})},
+  };
+  for (const Case& c : cases) {
+    CodecOperations fresh(link);
+    chip.write(kHpCtrl, 0x1818);
+    if (c.muteFirst) {
+      fresh.WriteHpMute(1);
+      fresh.RampHpVolume(c.whileMuted & 0x7F);  // what the Outputs page does while muted
+      fresh.SetSavedHpVolume(0x0000);
+    } else {
+      chip.write(kAnaCtrl, 0x0010);
+    }
+    chip.write(kHpCtrl, c.whileMuted);
+    bridge.i2cWrites.clear();
+    link.writeLog().clear();
+    EXPECT_TRUE(fresh.WriteHpMute(0).allWentThrough()) << c.what;
+    EXPECT_EQ(bridge.i2cWrites, c.writes) << c.what;
+    EXPECT_EQ(chip.read(kAnaCtrl) & 0x0010, 0) << c.what;
+    EXPECT_EQ(log(), (Lines{"   \n", "# Ramping HP Volume...\n", "   \n", "# Unmute HP Out\n", "W 0024 0000", "   \n",
+                            "# Ramping HP Volume...\n"}))
+        << c.what;
+  }
+}
+
+TEST_F(HeadphoneMute, StaysMutedWhenTheVolumeCannotBeBroughtDown) {
+  chip.write(kHpCtrl, 0x0000);
   chip.write(kAnaCtrl, 0x0010);
-  const AccessTally unmuted = codec.WriteHpMute(0);
-  EXPECT_EQ(bridge.i2cWrites, (Lines{"0024 0000"}));
-  EXPECT_EQ(chip.read(kHpCtrl), 0x6060);
-  EXPECT_EQ(log(), (Lines{"   \n", "# Unmute HP Out\n", "W 0024 0000"}));
-  EXPECT_EQ(unmuted.accesses, 1u);
-  EXPECT_TRUE(unmuted.allWentThrough());
+  bridge.failWrites = 1;  // the first step down
+  EXPECT_FALSE(codec.WriteHpMute(0).allWentThrough());
+  useSpi();  // no value read: nothing known about the volume
+  codec.WriteHpMute(0);
+  EXPECT_EQ(chip.read(kAnaCtrl), 0x0010);
 }
 
 TEST_F(HeadphoneMute, OnlyOneMeansMute) {

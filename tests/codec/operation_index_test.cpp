@@ -55,10 +55,12 @@ TEST_F(ByName, ArgumentsReachTheChipAndTheStatusComesBack) {
   EXPECT_EQ(chip.read(0x0010), 0x3D3D);
   EXPECT_EQ(call("ConfigurePllDivisor", {"8", "+786"}), status::kOk);
   EXPECT_EQ(chip.read(0x0032), 0x4312);
-  EXPECT_EQ(call("WriteGeqVolume", {"3", "-1"}), status::kOk);  // -1 fills the 7-bit field
+  EXPECT_EQ(call("WriteGeqVolume", {"3", "127"}), status::kOk);  // each end of a range is taken
   EXPECT_EQ(chip.read(0x011C), 0x007F);
-  EXPECT_EQ(call("WriteDapMixerVolume", {"2147483647"}), status::kOk);
+  EXPECT_EQ(call("WriteDapMixerVolume", {"65535"}), status::kOk);
   EXPECT_EQ(chip.read(0x0122), 0xFFFF);
+  EXPECT_EQ(call("ConfigurePllDivisor", {"31", "0"}), status::kOk);
+  EXPECT_EQ(chip.read(0x0032), 0xF800);
   EXPECT_EQ(call("LoadPeqPreset", {"aCoUsTiC"}), status::kOk);
   EXPECT_EQ(chip.read(0x0102), 0x0006);
 
@@ -91,6 +93,16 @@ TEST_F(ByName, RefusesWhatItCannotRunAndTouchesNothing) {
       {{"ConfigureDacVolume", {"-98.4"}}, "ConfigureDacVolume: -98.4 dB is outside the DAC's range (0 to -95.8 dB)"},
       {{"ConfigureDacVolume", {"+1"}}, "ConfigureDacVolume: +1 dB is outside the DAC's range (0 to -95.8 dB)"},
       {{"WriteGeqVolume", {"5", "1"}}, "WriteGeqVolume: band 5 does not exist (0 to 4)"},
+      // A number past its field would wrap into it as another code: refused, with the range.
+      {{"WriteHpLeftVolume", {"128"}}, "WriteHpLeftVolume: VALUE 128 is outside its range (0 to 127)"},
+      {{"RampHpVolume", {"128"}}, "RampHpVolume: TARGET 128 is outside its range (0 to 127)"},
+      {{"ConfigurePllDivisor", {"40", "0"}}, "ConfigurePllDivisor: INTEGER 40 is outside its range (0 to 31)"},
+      {{"ConfigurePllDivisor", {"8", "2048"}}, "ConfigurePllDivisor: FRACTION 2048 is outside its range (0 to 2047)"},
+      {{"ConfigureSampleRate", {"4"}}, "ConfigureSampleRate: VALUE 4 is outside its range (0 to 3)"},
+      {{"InitializePllPower", {"2"}}, "InitializePllPower: VALUE 2 is outside its range (0 to 1)"},
+      {{"WriteHpMute", {"2"}}, "WriteHpMute: FLAG 2 is outside its range (0 to 1)"},
+      {{"WriteGeqVolume", {"3", "-1"}}, "WriteGeqVolume: VALUE -1 is outside its range (0 to 127)"},
+      {{"WriteDapMixerVolume", {"65536"}}, "WriteDapMixerVolume: VALUE 65536 is outside its range (0 to 65535)"},
       {{"LoadPeqPreset", {"Jazz"}}, "LoadPeqPreset: unknown preset \"Jazz\" (Flat, Rock, Classical, Dance or Acoustic)"},
   };
   const std::uint64_t writes = chip.writeCount();

@@ -17,7 +17,7 @@ TEST(RegisterMap, NamesAreFoundOnlyWholeAndWithTheirCase) {
   for (const char* unknown : {"chip_ana_power_reg", "DAP_COEF_WR_B0", "CHIP_ANA_POWER_REG_X", "", "0x0030"}) {
     SCOPED_TRACE(unknown);
     messages.clear();
-    EXPECT_EQ(FindRegisterAddress(unknown, messages, Owner::of(&owner)), 0x0000);
+    EXPECT_EQ(FindRegisterAddress(unknown, messages, Owner::of(&owner)), std::nullopt);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "Invalid Register Name in the Script");
     EXPECT_EQ(messages.messages[0].caption, "Tonvisor");

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "ftdi/ftdi_bridge.h"
+#include "ftdi/mpsse_buffer.h"
 #include "link/connect.h"
 #include "link/device_link.h"
 #include "sim/mpsse_emulator.h"
@@ -58,7 +59,7 @@ struct FtdiLink : ::testing::Test {
 
 TEST_F(FtdiLink, I2cRegisterAccessReachesTheChipInOneRoundTripEach) {
   ASSERT_TRUE(connect()) << messages.texts().at(1);
-  EXPECT_DOUBLE_EQ(device.sclHz(), 100000.0);
+  EXPECT_NEAR(device.sclHz(), 75758.0, 1.0);  // SCL high long enough for standard mode
   EXPECT_TRUE(device.threePhase());
   EXPECT_EQ(bridge.deviceName(), "FT2232H FT0EMU01 (Dual RS232-HS)");
 
@@ -92,6 +93,44 @@ TEST_F(FtdiLink, TheDeviceAddressKeepsSevenBitsAndTheFastClockKeepsTheHolds) {
   EXPECT_EQ(link.WriteRegister(0x0100, 0x0001), status::kOk);
   EXPECT_EQ(device.i2cTrace(), (Lines{"S 14+ 01+ 00+ 00+ 01+ P"}));
   expectCleanBus();
+}
+
+// Every bus time of both modes with a tenth to spare, on a bus whose pull-up gives SDA the
+// slowest rise allowed and on a bridge whose pin commands take anything from the shortest
+// the holds are counted in to slower than measured.
+TEST_F(FtdiLink, BothClockModesKeepEveryBusTimeOnASlowBusAndARepeatedStartStaysOne) {
+  using std::chrono::nanoseconds;
+  const struct {
+    std::uint32_t clockHz;
+    nanoseconds pinCommand;
+    nanoseconds riseTime;
+  } buses[] = {
+      {kI2cStandardClockHz, ftdi::kShortestPinCommand, nanoseconds(1000)},
+      {kI2cStandardClockHz, nanoseconds(500), nanoseconds(300)},
+      {kI2cFastClockHz, ftdi::kShortestPinCommand, nanoseconds(300)},
+      {kI2cFastClockHz, nanoseconds(500), nanoseconds(300)},
+  };
+  for (const auto& bus : buses) {
+    SCOPED_TRACE(std::to_string(bus.clockHz) + " Hz, pin command " + std::to_string(bus.pinCommand.count()) +
+                 " ns, rise " + std::to_string(bus.riseTime.count()) + " ns");
+    device.setTiming({.pinCommand = bus.pinCommand, .riseTime = bus.riseTime});
+    link.settings().i2cClockHz = bus.clockHz;
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(link.WriteRegister(0x0024, 0x1234), status::kOk);
+    EXPECT_EQ(link.Read(0x0024).value, 0x1234);
+    EXPECT_EQ(device.i2cTrace(), (Lines{"S 14+ 00+ 24+ 12+ 34+ P", "S 14+ 00+ 24+ Sr 15+ 12+ 34- P"}));
+
+    const auto stats = device.stats();
+    EXPECT_EQ(stats.timingViolations, 0u) << stats.firstTimingViolation;
+    EXPECT_EQ(stats.contention + stats.holdViolations, 0u);
+    EXPECT_LE(1e9 / static_cast<double>(stats.shortest.period.count()), bus.clockHz);
+    // Each time was seen, so none of the checks above passed for want of one.
+    for (const nanoseconds seen : {stats.shortest.high, stats.shortest.low, stats.shortest.startHold,
+                                   stats.shortest.startSetup, stats.shortest.stopSetup, stats.shortest.busFree,
+                                   stats.shortest.dataSetup}) {
+      EXPECT_NE(seen, EmulatedFt2232h::I2cTimesSeen::kNone);
+    }
+  }
 }
 
 TEST_F(FtdiLink, NoChipAtTheAddressIsToldAndAFailedWriteIsStillLogged) {
@@ -250,10 +289,11 @@ TEST_F(FtdiLink, AChannelThatWillNotOpenSaysWhyAndLeavesNothingClaimedOrSent) {
   EXPECT_EQ(link.WriteRegister(0x0024, 0x0001), status::kOk);
 }
 
-// Two bridges on the bus; --device picks one by serial or by its place in the list.
+// Two bridges on the bus, the first with a blank EEPROM (no serial); --device picks one by
+// serial or by its place in the list.
 TEST(FtdiDeviceChoice, BySerialOrIndexAndOtherwiseSaysWhatIsThere) {
   ChipModel first, second;
-  EmulatedFt2232h one{first, {"FT0EMU01", "Dual RS232-HS", "FTDI"}};
+  EmulatedFt2232h one{first, {"", "Dual RS232-HS", "FTDI"}};
   EmulatedFt2232h two{second, {"FT0EMU02", "Board B", "FTDI"}};
   EmulatedUsb usb;
   usb.attach(one);
@@ -280,7 +320,15 @@ TEST(FtdiDeviceChoice, BySerialOrIndexAndOtherwiseSaysWhatIsThere) {
   FtdiBridge bridge{usb, std::string("FT9")};
   EXPECT_EQ(DescribeOpenFailure(LinkKind::I2c, bridge.i2c().open(kI2cStandardClockHz)),
             "The I2C channel could not be opened: no USB bridge with that serial or index is plugged in (asked for "
-            "\"FT9\"; plugged in: FT2232H FT0EMU01 (Dual RS232-HS), FT2232H FT0EMU02 (Board B)).");
+            "\"FT9\"; plugged in: FT2232H #0 (Dual RS232-HS), FT2232H FT0EMU02 (Board B)).");
+
+  // A bridge plugged in again between the list and the open is somewhere else: not opened.
+  std::vector<ftdi::DeviceInfo> listed;
+  ASSERT_TRUE(usb.list(listed).ok());
+  two.unplug();
+  two.plugIn();
+  const std::unique_ptr<ftdi::FtdiPort> port = usb.makePort();
+  EXPECT_EQ(port->open({listed[1].bus, listed[1].address}, Channel::A).error, ftdi::PortError::NotFound);
 }
 
 TEST_F(FtdiLink, ChannelsAreGivenBackOnReconnectOnALinkChangeAndAtTheEnd) {
@@ -292,11 +340,12 @@ TEST_F(FtdiLink, ChannelsAreGivenBackOnReconnectOnALinkChangeAndAtTheEnd) {
   EXPECT_TRUE(device.claimed(Channel::A));
   EXPECT_TRUE(device.claimed(Channel::B));
 
-  // Choosing Ethernet releases the bridge, its pins back to inputs.
+  // Choosing Ethernet releases the bridge, its pins inputs: not handed back to the UART,
+  // which would drive SCL and SDA.
   ASSERT_TRUE(connect("Ethernet"));
   EXPECT_FALSE(device.claimed(Channel::A));
   EXPECT_FALSE(device.claimed(Channel::B));
-  EXPECT_EQ(device.channelMode(Channel::A), ftdi::kModeReset);
+  EXPECT_EQ(device.drivenPinsA(), 0x00);
 
   {
     FtdiBridge other{usb, std::nullopt};
@@ -307,10 +356,17 @@ TEST_F(FtdiLink, ChannelsAreGivenBackOnReconnectOnALinkChangeAndAtTheEnd) {
     ASSERT_TRUE(Connect(otherLink, request, Owner::none()));
     otherLink.WriteRegister(0x0024, 0x0001);
     EXPECT_TRUE(device.claimed(Channel::A));
+    otherLink.settings().connectionType = "I2C";
+    request.i2cAddress = 0x0A;
+    ASSERT_TRUE(Connect(otherLink, request, Owner::none())) << told.texts().back();
+    EXPECT_NE(device.drivenPinsA(), 0x00);
+    device.clearTraces();
   }
-  // The program's end gives everything back.
+  // The program's end gives everything back, the bus let go.
   EXPECT_FALSE(device.claimed(Channel::A));
   EXPECT_FALSE(device.claimed(Channel::B));
+  EXPECT_EQ(device.drivenPinsA(), 0x00);
+  EXPECT_EQ(device.i2cTrace(), Lines{});  // and no START or STOP on the way out
 }
 
 }  // namespace

@@ -23,10 +23,11 @@ TEST(UsbBackends, SimForSimulateFtdiWhereverUsbCanBeReadNoneElsewhere) {
   ChipModel chip;
   EXPECT_EQ(ChooseUsbBackend({true, std::nullopt, &chip, &unreadable}).name, "sim");
 
-  // Nothing plugged in yet is still the FTDI backend: it looks again at every Connect.
+  // Nothing plugged in yet is still the FTDI backend: it looks again at every Connect. (The
+  // bridge is declared first so that it outlives the backend, which lets go of it at the end.)
+  EmulatedFt2232h late{chip};
   UsbBackend ftdi = ChooseUsbBackend({false, std::nullopt, nullptr, &empty});
   EXPECT_EQ(ftdi.name, "ftdi");
-  EmulatedFt2232h late{chip};
   empty.attach(late);
   EXPECT_TRUE(ftdi.bridge->i2c().open(kI2cStandardClockHz).ok());
 

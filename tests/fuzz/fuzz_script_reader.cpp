@@ -57,6 +57,12 @@ struct Bench {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string input = TempPath("input");
   static const std::string saved = TempPath("saved");
+  // The two files are this process's own (named after its id): gone when it ends.
+  static const bool cleanedAtExit = std::atexit([] {
+    std::remove(input.c_str());
+    std::remove(saved.c_str());
+  }) == 0;
+  (void)cleanedAtExit;
 
   std::FILE* file = std::fopen(input.c_str(), "wb");
   if (file == nullptr) std::abort();

@@ -102,9 +102,14 @@ TEST_F(OutputsPageTest, AVolumeChosenWhileMutedIsTheOneTheUnmuteComesBackTo) {
   EXPECT_EQ(valueOf("Volume"), "-12.0dB");
   EXPECT_EQ(hp(), 0x3030);  // the ramp happens, as it always has
   EXPECT_TRUE(hpMuted());
+  // The unmute brings the volume down to the quietest code while still muted, and only then
+  // clears the mute and ramps up: the headphones never come on at the volume chosen.
+  link.writeLog().clear();
   Click(check("HP Mute"));
   EXPECT_FALSE(hpMuted());
   EXPECT_EQ(hp(), 0x3030);
+  EXPECT_EQ(log(), (Lines{"   \n", "# Ramping HP Volume...\n", "   \n", "# Unmute HP Out\n", "W 0024 0000", "   \n",
+                          "# Ramping HP Volume...\n"}));
 
   // Unmuted, a release changes only the volume; the next mute saves whatever is set then.
   releaseAt("Volume", 127 - 0x20);

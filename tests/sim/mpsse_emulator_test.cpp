@@ -20,20 +20,25 @@ void Repeat(Bytes& bytes, int times, std::uint8_t value, std::uint8_t direction)
   for (int i = 0; i < times; ++i) Append(bytes, {0x80, value, direction});
 }
 
-// START, STOP and bytes with the hold each phase needs at 100 kHz (32 commands of 150 ns).
+// START, STOP and bytes with the hold each phase needs in standard mode: 32 commands of
+// 150 ns for the set-up and hold times, 4 more of SCL low on top of the bit clock's phase.
 void Start(Bytes& b) {
   Repeat(b, 32, 0x03, 0x03);
   Repeat(b, 32, 0x01, 0x03);
-  Repeat(b, 1, 0x00, 0x03);
+  Repeat(b, 4, 0x00, 0x03);
 }
 void Stop(Bytes& b) {
-  Repeat(b, 1, 0x00, 0x03);
+  Repeat(b, 4, 0x00, 0x03);
   Repeat(b, 32, 0x01, 0x03);
   Repeat(b, 32, 0x03, 0x03);
   Repeat(b, 1, 0x03, 0x01);  // SDA let go
 }
+// Seven bits driven; the eighth let go when it is 1, as the chip's acknowledge starts while
+// three-phase clocking still holds it.
 void WriteByte(Bytes& b, std::uint8_t byte) {
-  Append(b, {0x11, 0x00, 0x00, byte, 0x80, 0x00, 0x01, 0x22, 0x00, 0x80, 0x02, 0x03});
+  const std::uint8_t last = (byte & 1) != 0 ? 0x01 : 0x03;
+  Append(b, {0x13, 0x06, byte, 0x80, 0x00, last, 0x13, 0x00, static_cast<std::uint8_t>(byte << 7)});
+  Append(b, {0x80, 0x00, 0x01, 0x22, 0x00, 0x80, 0x02, 0x03});
 }
 void ReadByte(Bytes& b, bool last) {
   Append(b, {0x80, 0x00, 0x01, 0x20, 0x00, 0x00, 0x80, 0x02, 0x03, 0x13, 0x00, static_cast<std::uint8_t>(last ? 0xFF : 0x00)});
@@ -42,10 +47,10 @@ void ReadByte(Bytes& b, bool last) {
 struct Emulator : ::testing::Test {
   Emulator() {
     usb.attach(device);
-    EXPECT_TRUE(port->open({}, Channel::A).ok());
+    EXPECT_TRUE(port->open(device.location(), Channel::A).ok());
     EXPECT_TRUE(port->setBitmode(0, ftdi::kModeMpsse).ok());
-    // 60 MHz base, three-phase, divisor 199: 100 kHz SCL; loopback off.
-    send({0x8A, 0x97, 0x8C, 0x80, 0x03, 0x01, 0x86, 199, 0x00, 0x85});
+    // 60 MHz base, three-phase, divisor 263: phases of 4.4 us, SCL 75.8 kHz; loopback off.
+    send({0x8A, 0x97, 0x8C, 0x80, 0x03, 0x01, 0x86, 0x07, 0x01, 0x85});
     device.clearStats();
   }
 
@@ -69,7 +74,7 @@ TEST_F(Emulator, AnswersBadCommandsAsTheChipDoesAndCarriesOn) {
   send({0xAA, 0x9E, 0x81, 0x87});
   EXPECT_EQ(answer(), (Bytes{0xFA, 0xAA, 0xFA, 0x9E, 0xFF}));
   EXPECT_EQ(device.stats().badCommands, 2u);
-  EXPECT_DOUBLE_EQ(device.sclHz(), 100000.0);
+  EXPECT_NEAR(device.sclHz(), 75758.0, 1.0);
 }
 
 TEST_F(Emulator, AnI2cWriteAndReadOfTheChipByTheRecipe) {
@@ -89,7 +94,7 @@ TEST_F(Emulator, AnI2cWriteAndReadOfTheChipByTheRecipe) {
   Repeat(read, 32, 0x02, 0x03);  // repeated START: SDA up, SCL up, SDA down
   Repeat(read, 32, 0x03, 0x03);
   Repeat(read, 32, 0x01, 0x03);
-  Repeat(read, 1, 0x00, 0x03);
+  Repeat(read, 4, 0x00, 0x03);
   WriteByte(read, 0x15);
   ReadByte(read, false);
   ReadByte(read, true);
@@ -102,9 +107,50 @@ TEST_F(Emulator, AnI2cWriteAndReadOfTheChipByTheRecipe) {
   const auto stats = device.stats();
   EXPECT_EQ(stats.contention, 0u);
   EXPECT_EQ(stats.holdViolations, 0u);
-  EXPECT_EQ(stats.timingViolations, 0u);
+  EXPECT_EQ(stats.timingViolations, 0u) << stats.firstTimingViolation;
   EXPECT_EQ(stats.roundTrips, 2u);  // one per transaction: its commands out, its answer back
   EXPECT_EQ(stats.latencyTimerWaits, 0u);
+}
+
+// The same repeated START with SDA let go (not driven high) one command before SCL rises:
+// too little data set-up even with an instant rise, and through a pull-up with a 300 ns rise
+// SDA is still low when SCL goes up, so its rise is a STOP. And at 100 kHz a third of the
+// period as SCL's last low phase leaves the low after a START short of standard mode's.
+TEST_F(Emulator, SeesASlowRiseAsAStopAndMeasuresTheBusTimes) {
+  const struct {
+    const char* name;
+    std::chrono::nanoseconds rise;
+    std::uint8_t divisor;  // 0x07 0x01 as set up, or 199 (100 kHz)
+    Lines trace;
+    const char* firstViolation;
+  } cases[] = {
+      {"no rise time", std::chrono::nanoseconds(0), 0, {"S 14+ 00+ 26+ Sr 15+ 00- P"},
+       "tSU;DAT 0.150 us, at least 0.250 us"},
+      {"300 ns", std::chrono::nanoseconds(300), 0, {"S 14+ 00+ 26+ P", "S 15+ 00- P"},
+       "tSU;STO 0.150 us, at least 4.000 us"},
+      {"100 kHz", std::chrono::nanoseconds(0), 199, {"S 14+ 00+ 26+ Sr 15+ 00- P"}, "tLOW 3.933 us, at least 4.700 us"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    device.setTiming({.riseTime = c.rise});
+    if (c.divisor != 0) send({0x86, c.divisor, 0x00});
+    device.clearStats();
+    device.clearTraces();
+    Bytes read;
+    Start(read);
+    for (std::uint8_t byte : {0x14, 0x00, 0x26}) WriteByte(read, byte);
+    Repeat(read, 32, 0x00, 0x03);
+    Repeat(read, 1, 0x02, 0x01);   // SDA let go
+    Repeat(read, 32, 0x03, 0x01);  // SCL up one command later
+    Repeat(read, 32, 0x01, 0x03);
+    Repeat(read, 4, 0x00, 0x03);
+    WriteByte(read, 0x15);
+    ReadByte(read, true);
+    Stop(read);
+    send(read);
+    EXPECT_EQ(device.i2cTrace(), c.trace);
+    EXPECT_EQ(device.stats().firstTimingViolation, c.firstViolation);
+  }
 }
 
 TEST_F(Emulator, CatchesWhatARealBusWouldPunish) {
@@ -150,8 +196,8 @@ TEST_F(Emulator, SpiFramesOfThirtyTwoBitsReachTheChipInModeZero) {
 
 TEST_F(Emulator, ChannelsAreClaimedOnceAndGoAwayWhenUnplugged) {
   auto second = usb.makePort();
-  EXPECT_EQ(second->open({}, Channel::A).error, PortError::Busy);
-  ASSERT_TRUE(second->open({}, Channel::B).ok());
+  EXPECT_EQ(second->open(device.location(), Channel::A).error, PortError::Busy);
+  ASSERT_TRUE(second->open(device.location(), Channel::B).ok());
   // Bus B does nothing as pins until it is in bit-bang mode.
   ASSERT_TRUE(second->write(Bytes{0x0B}).ok());
   EXPECT_EQ(device.busBOutputs(), 0x00);
@@ -170,6 +216,7 @@ TEST_F(Emulator, ChannelsAreClaimedOnceAndGoAwayWhenUnplugged) {
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].serial, "FT0EMU01");
 
+  const ftdi::DeviceSelector before = device.location();
   device.unplug();
   EXPECT_EQ(port->write(Bytes{0x87}).error, PortError::Gone);
   std::size_t received = 0;
@@ -177,10 +224,12 @@ TEST_F(Emulator, ChannelsAreClaimedOnceAndGoAwayWhenUnplugged) {
   EXPECT_EQ(port->read(into, received).error, PortError::Gone);
   ASSERT_TRUE(usb.list(listed).ok());
   EXPECT_TRUE(listed.empty());
-  EXPECT_EQ(second->open({}, Channel::A).error, PortError::NotFound);
+  EXPECT_EQ(second->open(before, Channel::A).error, PortError::NotFound);
   device.plugIn();
   EXPECT_EQ(port->write(Bytes{0x87}).error, PortError::Gone);  // a handle from before stays dead
-  EXPECT_TRUE(second->open({.serial = "FT0EMU01", .index = 0}, Channel::A).ok());
+  // Plugged in again it has a new address: the old one finds nothing, the new one opens.
+  EXPECT_EQ(second->open(before, Channel::A).error, PortError::NotFound);
+  EXPECT_TRUE(second->open(device.location(), Channel::A).ok());
 }
 
 }  // namespace

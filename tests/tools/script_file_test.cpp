@@ -102,7 +102,7 @@ TEST_F(ScriptTest, SavingAnEmptyLogCreatesAnEmptyFileAndAnUnwritablePathFails) {
   EXPECT_EQ(testing::ReadFile(path), "");
 
   EXPECT_FALSE(WriteScriptFile(TempPath("no/such/folder/script.txt"), lines));
-  EXPECT_FALSE(WriteScriptFile(::testing::TempDir(), lines));
+  EXPECT_FALSE(WriteScriptFile(testing::PrivateTempDir().string(), lines));
 }
 
 TEST_F(ScriptTest, TellsCommentsWritesAndIgnoredLinesApart) {
@@ -118,14 +118,26 @@ TEST_F(ScriptTest, TellsCommentsWritesAndIgnoredLinesApart) {
       "some other text\n"
       "Write 0X0028 0x0005\n"
       "#no line end");
+  // 0X0028 is the hexadecimal address it reads as, like 0x0028.
   EXPECT_EQ(LogLines(link.writeLog()), (Lines{"   \n", "Write 0x0024 0x1234 # a trailing note makes this a comment\n",
                                               "W 0026 00AB", "   \n", "   # second comment\n", "W 0022 1818",
-                                              "W 0000 0005", "   \n", "#no line end"}));
-  // 0X is not an address prefix: the field is looked up as a name.
-  EXPECT_EQ(shown(), Lines{"Invalid Register Name in the Script"});
+                                              "W 0028 0005", "   \n", "#no line end"}));
+  EXPECT_EQ(shown(), Lines{});
   EXPECT_EQ(result.lines, 11u);
   EXPECT_EQ(result.writes, 3u);
   EXPECT_EQ(result.comments, 3u);
+}
+
+// Mend: the value of a line naming a register the chip lacks went to register 0x0000 (and
+// into the log). It is told as before, and nothing is written for it.
+TEST_F(ScriptTest, AnUnknownRegisterNameIsToldAndWritesNothing) {
+  const ScriptRunResult result = run("Write CHIP_NOPE_REG 0x1234\nWrite 0x0024 0x0001\nwrite chip_ana_ctrl_reg 5\n");
+  EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0001"}));
+  EXPECT_EQ(bridge.callsTo("i2c 0x0A write").size(), 1u);
+  EXPECT_EQ(shown(), Lines{"Invalid Register Name in the Script"});  // once per run
+  EXPECT_EQ(result.writes, 1u);
+  EXPECT_EQ(result.unknownRegisters, 2u);
+  EXPECT_FALSE(result.allWentThrough());
 }
 
 TEST_F(ScriptTest, CommentsSeparatedOnlyByIgnoredLinesShareOneSeparator) {
@@ -149,7 +161,7 @@ TEST_F(ScriptTest, LongLinesAreReadFourHundredNinetyNineCharactersAtATime) {
   // A register field far longer than any name.
   const std::string longName(300, 'N');
   run(padding + "Write 0x0024 0x0042\n" + comment + "\n" + "Write " + longName + " 0x0007\n");
-  EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0042", "   \n", comment, "W 0000 0007"}));
+  EXPECT_EQ(LogLines(link.writeLog()), (Lines{"W 0024 0042", "   \n", comment}));
   EXPECT_EQ(messages.texts(), Lines{"Invalid Register Name in the Script"});
 }
 
@@ -200,7 +212,7 @@ TEST_F(ScriptTest, AMissingFileIsReportedOnEveryLink) {
   for (const char* type : {"I2C", "SPI", "Ethernet"}) {
     link.settings().connectionType = type;
     EXPECT_FALSE(RunScriptFile(link, TempPath("missing.txt"), {Owner::of(&owner), {}, {}}).opened);
-    EXPECT_FALSE(RunScriptFile(link, ::testing::TempDir(), {Owner::of(&owner), {}, {}}).opened);
+    EXPECT_FALSE(RunScriptFile(link, testing::PrivateTempDir().string(), {Owner::of(&owner), {}, {}}).opened);
   }
   EXPECT_EQ(shown(), Lines(6, "File Does Not Exist"));
   EXPECT_EQ(link.writeLog().count(), 0u);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
+
 #include "codec/register_map.h"
 #include "link/connect.h"
 #include "sim/chip_model.h"
@@ -32,6 +35,15 @@ struct SnapshotTest : ::testing::Test {
   DeviceLink link{bridge, messages};
 };
 
+// The registers a log's write entries went to, in order.
+std::vector<std::uint16_t> WrittenAddresses(const WriteLog& log) {
+  std::vector<std::uint16_t> addresses;
+  for (std::size_t i = 0; i < log.count(); ++i) {
+    if (log.entry(i).isWrite()) addresses.push_back(log.entry(i).address);
+  }
+  return addresses;
+}
+
 TEST_F(SnapshotTest, ASavedSnapshotRunAsAScriptPutsTheChipBackAndLeavesTheOthersAlone) {
   chip.write(reg::CHIP_DIG_POWER_REG, 0x0073);
   chip.write(reg::DAP_COEF_WR_B0_MSB_REG, 0x4000);
@@ -46,12 +58,23 @@ TEST_F(SnapshotTest, ASavedSnapshotRunAsAScriptPutsTheChipBackAndLeavesTheOthers
   EXPECT_NE(text.find("# not restored: DAP_COEF_WR_B0_MSB_REG = 0x4000 (a filter coefficient on its way into a band)\n"),
             std::string::npos);
 
-  // Other writes change the chip; the snapshot, run, undoes them.
+  // Other writes change the chip; the snapshot, run, undoes them: in the restore order, the
+  // DAC muted by the first write and put back by the last.
   for (const RegisterEntry& row : RegisterMap) chip.write(static_cast<std::uint16_t>(row.address), 0x5A5A);
   link.writeLog().clear();
   const ScriptRunResult run = RunScriptFile(link, path, {Owner::none(), {}, {}});
   EXPECT_TRUE(run.allWentThrough());
   EXPECT_TRUE(messages.messages.empty());
+  std::vector<std::uint16_t> expected{reg::CHIP_ADCDAC_CTRL_REG};
+  for (const std::uint16_t address : RestoreOrder()) {
+    if (!NotRestoredByWrite(address) && address != reg::CHIP_ADCDAC_CTRL_REG) expected.push_back(address);
+  }
+  expected.push_back(reg::CHIP_ADCDAC_CTRL_REG);
+  EXPECT_EQ(WrittenAddresses(link.writeLog()), expected);
+  const std::uint16_t dacControl = *before.find(reg::CHIP_ADCDAC_CTRL_REG)->value;
+  EXPECT_EQ(chip.read(reg::CHIP_ADCDAC_CTRL_REG), dacControl);
+  // Entry 3, after the separator and the two comment lines, is the first write: it mutes.
+  EXPECT_EQ(link.writeLog().entry(3).value, dacControl | 0x000C);
 
   std::size_t restored = 0;
   for (const RegisterReading& reading : before.registers) {
@@ -109,17 +132,56 @@ TEST_F(SnapshotTest, ComparingNamesEachFieldThatChangedWithItsOldAndNewValue) {
   EXPECT_EQ(differences[3].after, 0x1234);
 }
 
-TEST_F(SnapshotTest, WritingTheDifferencesRestoresOnlyThose) {
+TEST_F(SnapshotTest, WritingTheDifferencesRestoresOnlyThoseInBringUpOrderWithTheDacMuted) {
   const ChipSnapshot saved = readAll();
+  chip.write(reg::DAP_CONTROL_REG, 0x0001);         // the processor, switched on last
   chip.write(reg::CHIP_DAC_VOL_REG, 0x6060);
-  chip.write(reg::DAP_COEF_WR_A2_LSB_REG, 0x000F);
+  chip.write(reg::CHIP_CLK_CTRL_REG, 0x0004);       // clocks
+  chip.write(reg::CHIP_ANA_POWER_REG, 0x0000);      // power, first
+  chip.write(reg::DAP_COEF_WR_A2_LSB_REG, 0x000F);  // not written back
   link.writeLog().clear();
   const AccessTally tally = WriteDifferences(link, CompareSnapshots(readAll(), saved), "good.txt");
   EXPECT_TRUE(tally.allWentThrough());
-  EXPECT_EQ(tally.accesses, 1u);  // the coefficient register is not written back
-  EXPECT_EQ(chip.read(reg::CHIP_DAC_VOL_REG), 0x3C3C);
-  ASSERT_EQ(link.writeLog().count(), 3u);
   EXPECT_EQ(link.writeLog().entry(1).text, "# Write the differences from snapshot good.txt\n");
+  EXPECT_EQ(WrittenAddresses(link.writeLog()),
+            (std::vector<std::uint16_t>{reg::CHIP_ADCDAC_CTRL_REG, reg::CHIP_ANA_POWER_REG, reg::CHIP_CLK_CTRL_REG,
+                                        reg::CHIP_DAC_VOL_REG, reg::DAP_CONTROL_REG, reg::CHIP_ADCDAC_CTRL_REG}));
+  EXPECT_EQ(link.writeLog().entry(2).value & 0x000C, 0x000C);  // muted first
+  for (const RegisterReading& reading : saved.registers) {
+    if (!NotRestoredByWrite(reading.address)) {
+      EXPECT_EQ(chip.read(reading.address), *reading.value) << reading.name;
+    }
+  }
+
+  // The DAC's own control register, when it differs, is the last write, with its saved value.
+  chip.write(reg::CHIP_ADCDAC_CTRL_REG, 0x0000);
+  chip.write(reg::CHIP_DAC_VOL_REG, 0x6060);
+  link.writeLog().clear();
+  WriteDifferences(link, CompareSnapshots(readAll(), saved), "good.txt");
+  EXPECT_EQ(WrittenAddresses(link.writeLog()),
+            (std::vector<std::uint16_t>{reg::CHIP_ADCDAC_CTRL_REG, reg::CHIP_DAC_VOL_REG, reg::CHIP_ADCDAC_CTRL_REG}));
+  EXPECT_EQ(chip.read(reg::CHIP_ADCDAC_CTRL_REG), *saved.find(reg::CHIP_ADCDAC_CTRL_REG)->value);
+}
+
+// Without a muted DAC nothing is restored: over SPI the mute (a read-modify-write) is refused.
+TEST_F(SnapshotTest, WritingTheDifferencesWritesNothingWhenTheDacCannotBeMuted) {
+  const ChipSnapshot saved = readAll();
+  chip.write(reg::CHIP_DAC_VOL_REG, 0x6060);
+  const std::vector<RegisterDifference> differences = CompareSnapshots(readAll(), saved);
+  link.settings().connectionType = "SPI";
+  ASSERT_EQ(link.spi().SpiOpen(), status::kOk);
+  const std::uint64_t writes = chip.writeCount();
+  EXPECT_FALSE(WriteDifferences(link, differences, "good.txt").allWentThrough());
+  EXPECT_EQ(chip.writeCount(), writes);
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{" Modify Register Not Supported"});
+}
+
+TEST(RestoreOrder, NamesEveryRegisterOnce) {
+  std::vector<std::uint16_t> sorted(RestoreOrder().begin(), RestoreOrder().end());
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::uint16_t> named;
+  for (const RegisterEntry& row : RegisterMap) named.push_back(static_cast<std::uint16_t>(row.address));
+  EXPECT_EQ(sorted, named);
 }
 
 TEST_F(SnapshotTest, ValuesThatCouldNotBeReadAreUnknownNeverZero) {

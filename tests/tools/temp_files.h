@@ -1,24 +1,45 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 namespace tonvisor::testing {
 
-// A path in the test temporary folder, named after the running test so that tests never share
-// a file.
-inline std::string TempPath(const std::string& name) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return (std::filesystem::path(::testing::TempDir()) /
-          (std::string(info->test_suite_name()) + "." + info->name() + "." + name))
-      .string();
+// A folder of this test program's own under the temporary folder, made at first use and
+// removed with all it holds when the program ends: runs at the same time never share a file,
+// and none is left behind.
+inline const std::filesystem::path& PrivateTempDir() {
+  struct Folder {
+    std::filesystem::path path;
+    Folder() {
+      std::string pattern = (std::filesystem::path(::testing::TempDir()) / "tonvisor-test-XXXXXX").string();
+      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+      path = pattern;
+    }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Folder folder;
+  return folder.path;
 }
 
-// A TempPath with nothing left there by an earlier run, for files the code under test creates.
+// A path in the private folder, named after the running test.
+inline std::string TempPath(const std::string& name) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return (PrivateTempDir() / (std::string(info->test_suite_name()) + "." + info->name() + "." + name)).string();
+}
+
+// A TempPath with nothing left there by an earlier step of the test, for files the code under
+// test creates.
 inline std::string FreshPath(const std::string& name) {
   const std::string path = TempPath(name);
   std::filesystem::remove(path);
