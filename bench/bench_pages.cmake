@@ -4,3 +4,8 @@ if(TONVISOR_BUILD_GUI)
   add_executable(pages_bench pages_bench.cpp)
   target_link_libraries(pages_bench PRIVATE tonvisor_panel tonvisor_sim)
 endif()
+# Every page following a change of every register in the link's cache (goal: one frame).
+if(TONVISOR_BUILD_GUI)
+  add_executable(follow_bench follow_bench.cpp)
+  target_link_libraries(follow_bench PRIVATE tonvisor_panel tonvisor_sim)
+endif()

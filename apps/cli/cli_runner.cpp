@@ -173,6 +173,8 @@ class Session {
       case Command::Kind::PeqLoad:
       case Command::Kind::PeqResponse:
         return peq(command);
+      case Command::Kind::Show:
+        return show(command);
     }
     return false;
   }
@@ -184,6 +186,23 @@ class Session {
       m_err << kProgram << '"' << command.text << "\": cannot write " << command.path << '\n';
       return false;
     }
+    return all.tally.allWentThrough();
+  }
+
+  // show: the chip as it is now; show A: the snapshot A. Every field by name and meaning.
+  bool show(const Command& command) {
+    if (!command.path.empty()) {
+      std::string error;
+      const std::optional<ChipSnapshot> saved = ReadSnapshotFile(command.path, error);
+      if (!saved) {
+        m_err << kProgram << '"' << command.text << "\": " << error << '\n';
+        return false;
+      }
+      PrintFields(m_out, *saved, m_options.json);
+      return true;
+    }
+    const ReadAllResult all = ReadAllRegisters(m_link);
+    PrintFields(m_out, all.snapshot, m_options.json);
     return all.tally.allWentThrough();
   }
 

@@ -179,6 +179,13 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
     }
     command.path = arguments[0];
     if (arguments.size() == 2) command.secondPath = arguments[1];
+  } else if (name == "show") {
+    command.kind = Command::Kind::Show;
+    if (arguments.size() > 1) {
+      error = "\"" + command.text + "\": expected show (the chip) or show SNAPSHOT";
+      return std::nullopt;
+    }
+    if (arguments.size() == 1) command.path = arguments[0];
   } else if (name == "peq") {
     if (!parsePeq(arguments, command, error)) return std::nullopt;
   } else {
@@ -192,6 +199,7 @@ std::optional<Command> parseCommand(std::span<const std::string> words, std::str
 
 bool NeedsChip(const Command& command) {
   if (command.kind == Command::Kind::PeqResponse) return false;
+  if (command.kind == Command::Kind::Show) return command.path.empty();
   return !(command.kind == Command::Kind::Diff && !command.secondPath.empty());
 }
 
@@ -391,7 +399,7 @@ Options:
   --simulate                 talk to a simulated chip instead of the USB bridge
   --save-log FILE            after the commands, save the write log as a script
   --names                    save register writes with names instead of addresses
-  --format text|json         how read, dump, diff and peq response print (default text)
+  --format text|json         how read, dump, diff, show and peq response print (default text)
   -c "COMMAND ARG..."        a command; give -c several times to run several in order
   -h, --help                 show this help
   --version                  print the program's version
@@ -409,6 +417,9 @@ Commands:
                              run, puts the chip back as it is now
   diff SNAPSHOT              compare the chip with a snapshot, field by field
   diff SNAPSHOT SNAPSHOT     compare two snapshots (the chip is not used)
+  show                       read every named register; print each field by name and meaning
+                             (ConfigureSampleRate = 48 kHz)
+  show SNAPSHOT              the same for a snapshot file (the chip is not used)
   peq load FILE [--rate HZ]  load a parametric-EQ design file into the chip's seven bands;
                              a file without a rate line needs the chip's rate in --rate
   peq response FILE|PRESET [--rate HZ] [--at HZ,HZ,...] [--format json]

@@ -19,13 +19,13 @@ enum class LinkKind { I2c, Spi, Ethernet };
 
 // One command, checked and with its numbers already read.
 struct Command {
-  enum class Kind { Read, Write, Modify, Run, Op, Dump, Devices, Snapshot, Diff, PeqLoad, PeqResponse };
+  enum class Kind { Read, Write, Modify, Run, Op, Dump, Devices, Snapshot, Diff, PeqLoad, PeqResponse, Show };
   Kind kind = Kind::Read;
   std::string text;  // the command as the user gave it, for messages
   std::uint16_t address = 0;
   std::uint16_t keepMask = 0;
   std::uint16_t value = 0;
-  std::string path;                    // run: the script; snapshot: the file; diff: the snapshot;
+  std::string path;                    // run: the script; snapshot: the file; diff, show: the snapshot;
                                        // peq: the design file (or, for response, a preset)
   std::string secondPath;              // diff A B: the snapshot compared with path (no chip)
   std::string operation;               // op: the operation's name
@@ -51,7 +51,8 @@ struct Options {
   std::vector<Command> commands;
 };
 
-// Whether a command needs the chip (every one but diff of two snapshot files and peq response).
+// Whether a command needs the chip (every one but diff of two snapshot files, show of a snapshot
+// file and peq response).
 bool NeedsChip(const Command& command);
 
 struct ParseOutcome {

@@ -17,4 +17,9 @@ std::string RegisterJson(std::uint16_t address, std::optional<std::uint16_t> val
 // that changed; "no differences" when there are none) or as JSON.
 void PrintDifferences(std::ostream& out, const std::vector<RegisterDifference>& differences, bool json);
 
+// Every field of every register, by its operation's name and what its code means, the DAC
+// volume as ConfigureDacVolume: "ConfigureSampleRate = 48 kHz" a line, "unknown" for a register
+// not read; or a JSON array of {"field", "register", "code", "meaning"}.
+void PrintFields(std::ostream& out, const ChipSnapshot& snapshot, bool json);
+
 }  // namespace tonvisor::cli

@@ -57,6 +57,8 @@ AccessResult Refused(std::uint16_t address) {
 
 std::span<const CodecField* const> CodecFields() { return kAllFields; }
 
+CodecOperations::CodecOperations(DeviceLink& link) : m_link(link) { m_link.cache().describe(RegisterDescriptions()); }
+
 AccessResult CodecOperations::apply(const CodecField& field, int a) {
   WriteLog& log = m_link.writeLog();
   log.appendComment(kBlankLine);

@@ -22,7 +22,8 @@ std::optional<std::int32_t> DacVolumeCode(double dB);
 // (callers that take numbers from people or files check them first, see operation_index.h).
 class CodecOperations {
  public:
-  explicit CodecOperations(DeviceLink& link) : m_link(link) {}
+  // Tells the link's cache which registers the chip has and how each behaves.
+  explicit CodecOperations(DeviceLink& link);
 
   // One operation per field of the table in codec_fields.h, named as its row:
   // ConfigureSysMclk(a), WriteAdcMute(a), WriteDacMute(a) (bit 0 of a mutes or unmutes both

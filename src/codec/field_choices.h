@@ -19,6 +19,8 @@ namespace choices {
 // Clocks (Initialization)
 inline constexpr Choice kSysMclk[] = {{"256xFs", 0}, {"384xFs", 1}, {"512xFs", 2}, {"PLL", 3}};
 inline constexpr Choice kSampleRate[] = {{"32 kHz", 0}, {"44.1 kHz", 1}, {"48 kHz", 2}, {"96 kHz", 3}};
+// The sample rate of each code of the rate field, in Hz.
+inline constexpr double kSampleRateHz[] = {32000.0, 44100.0, 48000.0, 96000.0};
 inline constexpr Choice kI2sClockRole[] = {{"Slave", 0}, {"Master", 1}};
 // I2S port
 inline constexpr Choice kSclkFreq[] = {{"64Fs", 0}, {"32Fs", 1}};

@@ -3,59 +3,59 @@
 namespace tonvisor {
 
 const std::array<RegisterEntry, 53> RegisterMap = {{
-    {"CHIP_ID_REG", reg::CHIP_ID_REG},
-    {"CHIP_DIG_POWER_REG", reg::CHIP_DIG_POWER_REG},
-    {"CHIP_CLK_CTRL_REG", reg::CHIP_CLK_CTRL_REG},
-    {"CHIP_I2S0_CTRL_REG", reg::CHIP_I2S0_CTRL_REG},
-    {"CHIP_I2S1_CTRL_REG", reg::CHIP_I2S1_CTRL_REG},
-    {"CHIP_SSS_CTRL_REG", reg::CHIP_SSS_CTRL_REG},
-    {"CHIP_ADCDAC_CTRL_REG", reg::CHIP_ADCDAC_CTRL_REG},
-    {"CHIP_DAC_VOL_REG", reg::CHIP_DAC_VOL_REG},
-    {"CHIP_SPKR_VOL_REG", reg::CHIP_SPKR_VOL_REG},
-    {"CHIP_PAD_STRENGTH_REG", reg::CHIP_PAD_STRENGTH_REG},
-    {"CHIP_ANA_ADC_CTRL_REG", reg::CHIP_ANA_ADC_CTRL_REG},
-    {"CHIP_ANA_HP_CTRL_REG", reg::CHIP_ANA_HP_CTRL_REG},
-    {"CHIP_ANA_CTRL_REG", reg::CHIP_ANA_CTRL_REG},
-    {"CHIP_LINREG_CTRL_REG", reg::CHIP_LINREG_CTRL_REG},
-    {"CHIP_REF_CTRL_REG", reg::CHIP_REF_CTRL_REG},
-    {"CHIP_MIC_CTRL_REG", reg::CHIP_MIC_CTRL_REG},
-    {"CHIP_LINE_OUT_CTRL_REG", reg::CHIP_LINE_OUT_CTRL_REG},
-    {"CHIP_LINE_OUT_VOL_REG", reg::CHIP_LINE_OUT_VOL_REG},
-    {"CHIP_ANA_POWER_REG", reg::CHIP_ANA_POWER_REG},
-    {"CHIP_PLL_CTRL_REG", reg::CHIP_PLL_CTRL_REG},
-    {"CHIP_CLK_TOP_CTRL_REG", reg::CHIP_CLK_TOP_CTRL_REG},
-    {"CHIP_ANA_STATUS_REG", reg::CHIP_ANA_STATUS_REG},
-    {"CHIP_ANA_TEST1_REG", reg::CHIP_ANA_TEST1_REG},
-    {"CHIP_ANA_TEST2_REG", reg::CHIP_ANA_TEST2_REG},
-    {"CHIP_SHORT_CTRL_REG", reg::CHIP_SHORT_CTRL_REG},
-    {"DAP_CONTROL_REG", reg::DAP_CONTROL_REG},
-    {"DAP_PEQ_REG", reg::DAP_PEQ_REG},
-    {"DAP_BASS_ENHANCE_REG", reg::DAP_BASS_ENHANCE_REG},
-    {"DAP_BASS_ENHANCE_CTRL_REG", reg::DAP_BASS_ENHANCE_CTRL_REG},
-    {"DAP_AUDIO_EQ_REG", reg::DAP_AUDIO_EQ_REG},
-    {"DAP_KRVL_SURROUND_REG", reg::DAP_KRVL_SURROUND_REG},
-    {"DAP_FILTER_COEF_ACCESS_REG", reg::DAP_FILTER_COEF_ACCESS_REG},
-    {"DAP_COEF_WR_B0_MSB_REG", reg::DAP_COEF_WR_B0_MSB_REG},
-    {"DAP_COEF_WR_B0_LSB_REG", reg::DAP_COEF_WR_B0_LSB_REG},
-    {"DAP_AUDIO_EQ_BASS_BAND0_REG", reg::DAP_AUDIO_EQ_BASS_BAND0_REG},
-    {"DAP_AUDIO_EQ_BAND1_REG", reg::DAP_AUDIO_EQ_BAND1_REG},
-    {"DAP_AUDIO_EQ_BAND2_REG", reg::DAP_AUDIO_EQ_BAND2_REG},
-    {"DAP_AUDIO_EQ_BAND3_REG", reg::DAP_AUDIO_EQ_BAND3_REG},
-    {"DAP_AUDIO_EQ_TREBLE_BAND4_REG", reg::DAP_AUDIO_EQ_TREBLE_BAND4_REG},
-    {"DAP_MAIN_CHAN_REG", reg::DAP_MAIN_CHAN_REG},
-    {"DAP_MIX_CHAN_REG", reg::DAP_MIX_CHAN_REG},
-    {"DAP_AVC_CTRL_REG", reg::DAP_AVC_CTRL_REG},
-    {"DAP_AVC_THRESHOLD_REG", reg::DAP_AVC_THRESHOLD_REG},
-    {"DAP_AVC_ATTACK_REG", reg::DAP_AVC_ATTACK_REG},
-    {"DAP_AVC_DECAY_REG", reg::DAP_AVC_DECAY_REG},
-    {"DAP_COEF_WR_B1_MSB_REG", reg::DAP_COEF_WR_B1_MSB_REG},
-    {"DAP_COEF_WR_B1_LSB_REG", reg::DAP_COEF_WR_B1_LSB_REG},
-    {"DAP_COEF_WR_B2_MSB_REG", reg::DAP_COEF_WR_B2_MSB_REG},
-    {"DAP_COEF_WR_B2_LSB_REG", reg::DAP_COEF_WR_B2_LSB_REG},
-    {"DAP_COEF_WR_A1_MSB_REG", reg::DAP_COEF_WR_A1_MSB_REG},
-    {"DAP_COEF_WR_A1_LSB_REG", reg::DAP_COEF_WR_A1_LSB_REG},
-    {"DAP_COEF_WR_A2_MSB_REG", reg::DAP_COEF_WR_A2_MSB_REG},
-    {"DAP_COEF_WR_A2_LSB_REG", reg::DAP_COEF_WR_A2_LSB_REG},
+    {"CHIP_ID_REG", reg::CHIP_ID_REG, traits::kIdentity},
+    {"CHIP_DIG_POWER_REG", reg::CHIP_DIG_POWER_REG, traits::kStored},
+    {"CHIP_CLK_CTRL_REG", reg::CHIP_CLK_CTRL_REG, traits::kStored},
+    {"CHIP_I2S0_CTRL_REG", reg::CHIP_I2S0_CTRL_REG, traits::kStored},
+    {"CHIP_I2S1_CTRL_REG", reg::CHIP_I2S1_CTRL_REG, traits::kStored},
+    {"CHIP_SSS_CTRL_REG", reg::CHIP_SSS_CTRL_REG, traits::kStored},
+    {"CHIP_ADCDAC_CTRL_REG", reg::CHIP_ADCDAC_CTRL_REG, traits::kStored},
+    {"CHIP_DAC_VOL_REG", reg::CHIP_DAC_VOL_REG, traits::kStored},
+    {"CHIP_SPKR_VOL_REG", reg::CHIP_SPKR_VOL_REG, traits::kStored},
+    {"CHIP_PAD_STRENGTH_REG", reg::CHIP_PAD_STRENGTH_REG, traits::kStored},
+    {"CHIP_ANA_ADC_CTRL_REG", reg::CHIP_ANA_ADC_CTRL_REG, traits::kStored},
+    {"CHIP_ANA_HP_CTRL_REG", reg::CHIP_ANA_HP_CTRL_REG, traits::kStored},
+    {"CHIP_ANA_CTRL_REG", reg::CHIP_ANA_CTRL_REG, traits::kStored},
+    {"CHIP_LINREG_CTRL_REG", reg::CHIP_LINREG_CTRL_REG, traits::kStored},
+    {"CHIP_REF_CTRL_REG", reg::CHIP_REF_CTRL_REG, traits::kStored},
+    {"CHIP_MIC_CTRL_REG", reg::CHIP_MIC_CTRL_REG, traits::kStored},
+    {"CHIP_LINE_OUT_CTRL_REG", reg::CHIP_LINE_OUT_CTRL_REG, traits::kStored},
+    {"CHIP_LINE_OUT_VOL_REG", reg::CHIP_LINE_OUT_VOL_REG, traits::kStored},
+    {"CHIP_ANA_POWER_REG", reg::CHIP_ANA_POWER_REG, traits::kStored},
+    {"CHIP_PLL_CTRL_REG", reg::CHIP_PLL_CTRL_REG, traits::kStored},
+    {"CHIP_CLK_TOP_CTRL_REG", reg::CHIP_CLK_TOP_CTRL_REG, traits::kStored},
+    {"CHIP_ANA_STATUS_REG", reg::CHIP_ANA_STATUS_REG, traits::kStatus},
+    {"CHIP_ANA_TEST1_REG", reg::CHIP_ANA_TEST1_REG, traits::kStored},
+    {"CHIP_ANA_TEST2_REG", reg::CHIP_ANA_TEST2_REG, traits::kStored},
+    {"CHIP_SHORT_CTRL_REG", reg::CHIP_SHORT_CTRL_REG, traits::kStored},
+    {"DAP_CONTROL_REG", reg::DAP_CONTROL_REG, traits::kStored},
+    {"DAP_PEQ_REG", reg::DAP_PEQ_REG, traits::kStored},
+    {"DAP_BASS_ENHANCE_REG", reg::DAP_BASS_ENHANCE_REG, traits::kStored},
+    {"DAP_BASS_ENHANCE_CTRL_REG", reg::DAP_BASS_ENHANCE_CTRL_REG, traits::kStored},
+    {"DAP_AUDIO_EQ_REG", reg::DAP_AUDIO_EQ_REG, traits::kStored},
+    {"DAP_KRVL_SURROUND_REG", reg::DAP_KRVL_SURROUND_REG, traits::kStored},
+    {"DAP_FILTER_COEF_ACCESS_REG", reg::DAP_FILTER_COEF_ACCESS_REG, traits::kTrigger},
+    {"DAP_COEF_WR_B0_MSB_REG", reg::DAP_COEF_WR_B0_MSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_B0_LSB_REG", reg::DAP_COEF_WR_B0_LSB_REG, traits::kTrigger},
+    {"DAP_AUDIO_EQ_BASS_BAND0_REG", reg::DAP_AUDIO_EQ_BASS_BAND0_REG, traits::kStored},
+    {"DAP_AUDIO_EQ_BAND1_REG", reg::DAP_AUDIO_EQ_BAND1_REG, traits::kStored},
+    {"DAP_AUDIO_EQ_BAND2_REG", reg::DAP_AUDIO_EQ_BAND2_REG, traits::kStored},
+    {"DAP_AUDIO_EQ_BAND3_REG", reg::DAP_AUDIO_EQ_BAND3_REG, traits::kStored},
+    {"DAP_AUDIO_EQ_TREBLE_BAND4_REG", reg::DAP_AUDIO_EQ_TREBLE_BAND4_REG, traits::kStored},
+    {"DAP_MAIN_CHAN_REG", reg::DAP_MAIN_CHAN_REG, traits::kStored},
+    {"DAP_MIX_CHAN_REG", reg::DAP_MIX_CHAN_REG, traits::kStored},
+    {"DAP_AVC_CTRL_REG", reg::DAP_AVC_CTRL_REG, traits::kStored},
+    {"DAP_AVC_THRESHOLD_REG", reg::DAP_AVC_THRESHOLD_REG, traits::kStored},
+    {"DAP_AVC_ATTACK_REG", reg::DAP_AVC_ATTACK_REG, traits::kStored},
+    {"DAP_AVC_DECAY_REG", reg::DAP_AVC_DECAY_REG, traits::kStored},
+    {"DAP_COEF_WR_B1_MSB_REG", reg::DAP_COEF_WR_B1_MSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_B1_LSB_REG", reg::DAP_COEF_WR_B1_LSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_B2_MSB_REG", reg::DAP_COEF_WR_B2_MSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_B2_LSB_REG", reg::DAP_COEF_WR_B2_LSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_A1_MSB_REG", reg::DAP_COEF_WR_A1_MSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_A1_LSB_REG", reg::DAP_COEF_WR_A1_LSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_A2_MSB_REG", reg::DAP_COEF_WR_A2_MSB_REG, traits::kTrigger},
+    {"DAP_COEF_WR_A2_LSB_REG", reg::DAP_COEF_WR_A2_LSB_REG, traits::kTrigger},
 }};
 
 std::optional<std::uint16_t> LookupRegisterAddress(std::string_view name) {
@@ -79,27 +79,31 @@ std::optional<std::string_view> FindRegisterName(std::uint32_t address) {
   return std::nullopt;
 }
 
-std::optional<std::string_view> NotRestoredByWrite(std::uint16_t address) {
-  switch (address) {
-    case reg::CHIP_ID_REG:
-    case reg::CHIP_ANA_STATUS_REG:
-      return "read-only";
-    case reg::DAP_FILTER_COEF_ACCESS_REG:
-      return "writing it loads filter coefficients into a band";
-    case reg::DAP_COEF_WR_B0_MSB_REG:
-    case reg::DAP_COEF_WR_B0_LSB_REG:
-    case reg::DAP_COEF_WR_B1_MSB_REG:
-    case reg::DAP_COEF_WR_B1_LSB_REG:
-    case reg::DAP_COEF_WR_B2_MSB_REG:
-    case reg::DAP_COEF_WR_B2_LSB_REG:
-    case reg::DAP_COEF_WR_A1_MSB_REG:
-    case reg::DAP_COEF_WR_A1_LSB_REG:
-    case reg::DAP_COEF_WR_A2_MSB_REG:
-    case reg::DAP_COEF_WR_A2_LSB_REG:
-      return "a filter coefficient on its way into a band";
-    default:
-      return std::nullopt;
+std::span<const DescribedRegister> RegisterDescriptions() {
+  static const auto described = [] {
+    std::array<DescribedRegister, RegisterMap.size()> rows{};
+    for (std::size_t i = 0; i < RegisterMap.size(); ++i) {
+      rows[i] = {static_cast<std::uint16_t>(RegisterMap[i].address), RegisterMap[i].name, RegisterMap[i].traits};
+    }
+    return rows;
+  }();
+  return described;
+}
+
+const RegisterEntry* FindRegister(std::uint16_t address) {
+  for (const RegisterEntry& row : RegisterMap) {
+    if (row.address == address) return &row;
   }
+  return nullptr;
+}
+
+std::optional<std::string_view> NotRestoredByWrite(std::uint16_t address) {
+  const RegisterEntry* row = FindRegister(address);
+  if (row == nullptr) return std::nullopt;
+  if (row->traits.readOnly) return "read-only";
+  if (!row->traits.writeTriggers) return std::nullopt;
+  return address == reg::DAP_FILTER_COEF_ACCESS_REG ? "writing it loads filter coefficients into a band"
+                                                    : "a filter coefficient on its way into a band";
 }
 
 }  // namespace tonvisor

@@ -3,19 +3,37 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "link/messenger.h"
+#include "link/register_cache.h"
 
 namespace tonvisor {
 
 struct RegisterEntry {
   std::string_view name;
   std::uint32_t address;
+  RegisterTraits traits;
 };
+
+// How the KRVL7300 treats its registers. Every named register answers a read.
+namespace traits {
+inline constexpr RegisterTraits kStored{};  // keeps what is written until written again
+inline constexpr RegisterTraits kIdentity{.readOnly = true};  // the part and revision
+inline constexpr RegisterTraits kStatus{.isVolatile = true, .readOnly = true};  // the analog status
+// The filter-coefficient access register and the coefficient registers: a write loads a
+// coefficient on its way into a band.
+inline constexpr RegisterTraits kTrigger{.writeTriggers = true};
+}  // namespace traits
 
 // The chip's named registers, in ascending address order (the order every lookup scans).
 extern const std::array<RegisterEntry, 53> RegisterMap;
+
+// The row of a named register, or nullptr.
+const RegisterEntry* FindRegister(std::uint16_t address);
+// The named registers as a link's cache is told about them.
+std::span<const DescribedRegister> RegisterDescriptions();
 
 // The address of a register name (exact, case-sensitive, whole text). An unknown name tells
 // the user "Invalid Register Name in the Script" (owned by the window running the script)

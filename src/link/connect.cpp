@@ -35,6 +35,8 @@ bool connectEthernet(DeviceLink& link, const ConnectRequest& request, Owner owne
 
 bool Connect(DeviceLink& link, const ConnectRequest& request, Owner owner) {
   link.writeLog().clear();
+  // A new Connect may reach another chip, or the same one reset: nothing known is kept.
+  link.cache().clear();
   // The I2C and SPI channels are the same channel of the bridge: whichever an earlier Connect
   // opened is given back before anything is opened again.
   link.i2c().I2cClose();

@@ -147,8 +147,84 @@ AccessResult DeviceLink::writeOver(LinkKind link, std::uint16_t address, std::ui
   return access;
 }
 
+namespace {
+
+// A failed access that may have reached the chip: a write that may have changed the
+// register, a read that should have told its value. The others sent nothing.
+bool MayHaveReachedTheChip(const AccessResult& access) {
+  return access.fault == AccessFault::BridgeFailed || access.fault == AccessFault::BoardFailed;
+}
+
+std::string Hex4(std::uint16_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x0000";
+  for (int i = 0; i < 4; ++i) text[static_cast<std::size_t>(5 - i)] = kDigits[(value >> (4 * i)) & 0xF];
+  return text;
+}
+
+// The registers named in one message; the rest are counted.
+constexpr std::size_t kOutsideChangesNamed = 4;
+
+}  // namespace
+
+DeviceLink::LinkIdentity DeviceLink::identity() const {
+  LinkIdentity id;
+  id.link = selectedLink();
+  if (id.link == LinkKind::I2c) id.i2cAddress = m_settings.i2cAddress;
+  if (id.link == LinkKind::Ethernet) {
+    id.ethernetAddress = m_settings.ethernetAddress;
+    id.ethernetPort = m_settings.ethernetPort;
+  }
+  return id;
+}
+
+void DeviceLink::followLinkSettings() {
+  LinkIdentity now = identity();
+  if (now == m_cachedLink) return;
+  m_cachedLink = std::move(now);
+  m_cache.clear();
+}
+
+void DeviceLink::noteRead(const AccessResult& access) {
+  if (access.value) {
+    if (const std::optional<OutsideChange> outside = m_cache.readDone(access.address, *access.value)) {
+      m_outsideChanges.push_back(*outside);
+      if (m_actionDepth == 0) reportOutsideChanges();
+    }
+  } else if (MayHaveReachedTheChip(access)) {
+    m_cache.readFailed(access.address);
+  }
+}
+
+void DeviceLink::noteWrite(const AccessResult& access, std::uint16_t value) {
+  if (access.ok()) {
+    m_cache.written(access.address, value);
+  } else if (MayHaveReachedTheChip(access)) {
+    m_cache.writeFailed(access.address);
+  }
+}
+
+void DeviceLink::reportOutsideChanges() {
+  if (m_outsideChanges.empty()) return;
+  std::string text = "Changed outside this program: ";
+  for (std::size_t i = 0; i < m_outsideChanges.size() && i < kOutsideChangesNamed; ++i) {
+    const OutsideChange& change = m_outsideChanges[i];
+    if (i > 0) text += ", ";
+    text += std::string(change.name) + " (written " + Hex4(change.written) + ", now " + Hex4(change.read) + ")";
+  }
+  if (m_outsideChanges.size() > kOutsideChangesNamed) {
+    text += " and " + std::to_string(m_outsideChanges.size() - kOutsideChangesNamed) + " more";
+  }
+  text += ". The chip may have been reset or powered down, or another master wrote to it.";
+  m_outsideChanges.clear();
+  m_messenger.show(text, kApplicationTitle, Owner::mainWindow());
+}
+
 AccessResult DeviceLink::Read(std::uint16_t address) {
-  return finish(readOver(selectedLink(), address, AccessKind::Read));
+  followLinkSettings();
+  const AccessResult access = readOver(selectedLink(), address, AccessKind::Read);
+  noteRead(access);
+  return finish(access);
 }
 
 Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
@@ -164,19 +240,29 @@ Status DeviceLink::ReadRegister(std::uint16_t address, std::uint16_t* value) {
 }
 
 AccessResult DeviceLink::Write(std::uint16_t address, std::uint16_t value) {
-  return finish(writeOver(selectedLink(), address, value, AccessKind::Write));
+  followLinkSettings();
+  const AccessResult access = writeOver(selectedLink(), address, value, AccessKind::Write);
+  noteWrite(access, value);
+  return finish(access);
 }
 
 AccessResult DeviceLink::WriteOverSpi(std::uint16_t address, std::uint16_t value) {
-  return finish(writeOver(LinkKind::Spi, address, value, AccessKind::Write));
+  followLinkSettings();
+  const AccessResult access = writeOver(LinkKind::Spi, address, value, AccessKind::Write);
+  noteWrite(access, value);
+  return finish(access);
 }
 
 AccessResult DeviceLink::Modify(std::uint16_t address, std::uint16_t keepMask, std::uint16_t value) {
+  followLinkSettings();
   const LinkKind link = selectedLink();
   AccessResult read = readOver(link, address, AccessKind::Modify);
+  noteRead(read);
   // A read that brought nothing ends the modify: nothing is written and nothing logged.
   if (!read.ok()) return finish(read);
-  AccessResult written = writeOver(link, address, MergeKeepMask(*read.value, keepMask, value), AccessKind::Modify);
+  const std::uint16_t merged = MergeKeepMask(*read.value, keepMask, value);
+  AccessResult written = writeOver(link, address, merged, AccessKind::Modify);
+  noteWrite(written, merged);
   written.value = read.value;
   return finish(written);
 }

@@ -11,6 +11,7 @@
 #include "link/i2c_transport.h"
 #include "link/link_settings.h"
 #include "link/messenger.h"
+#include "link/register_cache.h"
 #include "link/spi_transport.h"
 #include "link/status.h"
 #include "link/usb_bridge.h"
@@ -73,6 +74,14 @@ class DeviceLink {
   // The link the connection type selects (compared without regard to case).
   LinkKind selectedLink() const;
 
+  // The last known value of each register the device described (every access keeps it
+  // current). Emptied by Connect and whenever the link's settings name another chip: another
+  // link, I2C device address or board.
+  RegisterCache& cache() { return m_cache; }
+  const RegisterCache& cache() const { return m_cache; }
+  // Empties the cache when the link's settings changed since the last access.
+  void followLinkSettings();
+
   LinkSettings& settings() { return m_settings; }
   const LinkSettings& settings() const { return m_settings; }
   WriteLog& writeLog() { return m_log; }
@@ -95,6 +104,11 @@ class DeviceLink {
   void boardExchange(AccessResult& access, const BoardExchange& exchange);
   static void bridgeFailed(AccessResult& access, const BridgeResult& result, I2cByte unacknowledged);
   AccessResult finish(const AccessResult& access);
+  void noteRead(const AccessResult& access);
+  void noteWrite(const AccessResult& access, std::uint16_t value);
+  // Tells the user of the registers found changed outside this program: at once outside a
+  // user action, else once when the outermost action ends.
+  void reportOutsideChanges();
 
   UsbBridge& m_bridge;
   ActionMessenger m_messenger;
@@ -109,6 +123,19 @@ class DeviceLink {
   std::vector<AccessWatch*> m_watches;  // and every open AccessWatch hears of it
   int m_actionDepth = 0;
   bool m_boardGone = false;  // in this action the board already waited out a time-out
+
+  // Which chip the cache holds: the link and its address when it was last used.
+  struct LinkIdentity {
+    LinkKind link = LinkKind::None;
+    std::uint16_t i2cAddress = 0;
+    std::string ethernetAddress;
+    std::uint32_t ethernetPort = 0;
+    bool operator==(const LinkIdentity&) const = default;
+  };
+  LinkIdentity identity() const;
+  RegisterCache m_cache;
+  LinkIdentity m_cachedLink;
+  std::vector<OutsideChange> m_outsideChanges;  // found and not yet told
 };
 
 // Case-insensitive comparison of ASCII texts, as the connection type and list items are

@@ -29,6 +29,7 @@ UserAction::UserAction(DeviceLink& link)
 }
 
 UserAction::~UserAction() {
+  if (m_link.m_actionDepth == 1) m_link.reportOutsideChanges();
   m_link.m_messenger.endAction();
   if (--m_link.m_actionDepth == 0) m_link.m_boardGone = false;
 }

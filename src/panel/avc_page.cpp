@@ -1,5 +1,7 @@
 #include "panel/avc_page.h"
 
+#include <cmath>
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -30,6 +32,12 @@ double Typed(const QLineEdit* box) { return ReadLeadingDecimal(box->text().toStd
 
 QString Kilohertz(double hz) { return QString::number(hz / 1000.0); }
 
+// A number as a box shows what the chip holds: at most `decimals` places, no trailing zeros.
+QString Rounded(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return QString::number(std::round(value * scale) / scale);
+}
+
 }  // namespace
 
 AvcPage::AvcPage(const PanelContext& context, QWidget* parent) : ChipPage(context, "AvcPage", parent) {}
@@ -53,6 +61,20 @@ void AvcPage::build() {
   numbers->addSpacing(gap);
   numbers->addLayout(addNumber(kAttackRate, "32", m_attack, &AvcPage::setAttackRate));
   numbers->addStretch();
+
+  // The boxes show what the chip's codes mean, unless what they hold already means the same.
+  follow(field::WriteAvcThreshold, [this](int code) {
+    const std::optional<double> dB = AvcThresholdDb(code);
+    if (dB && AvcThresholdCode(Typed(m_threshold)) != code) m_threshold->setText(Rounded(*dB, 2));
+  }, [this](bool unknown) { markUnknown(m_threshold, unknown); });
+  follow(field::WriteAvcDecayRate, [this](int code) {
+    const double fs = sampleRate();
+    if (fs > 0.0 && AvcDecayCode(Typed(m_decay), fs) != code) m_decay->setText(Rounded(AvcDecayRate(code, fs), 1));
+  }, [this](bool unknown) { markUnknown(m_decay, unknown); });
+  follow(field::WriteAvcAttackRate, [this](int code) {
+    const double fs = sampleRate();
+    if (fs > 0.0 && AvcAttackCode(Typed(m_attack), fs) != code) m_attack->setText(Rounded(AvcAttackRate(code, fs), 1));
+  }, [this](bool unknown) { markUnknown(m_attack, unknown); });
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(boxes);
@@ -84,6 +106,13 @@ void AvcPage::setThreshold() {
     return;
   }
   apply(field::WriteAvcThreshold, *code, " Set AVC Threshold Failed ");
+}
+
+double AvcPage::sampleRate() const {
+  if (state().systemSampleRate > 0.0) return state().systemSampleRate;
+  // Before Config Clock the chip's own rate, when known, tells what its rate codes mean.
+  const std::optional<int> code = FieldInCache(link().cache(), FieldPlace::Of(field::ConfigureSampleRate)).code;
+  return code ? choices::kSampleRateHz[*code] : 0.0;
 }
 
 std::optional<double> AvcPage::typedRate(const QLineEdit* box) {

@@ -28,6 +28,8 @@ class AvcPage : public ChipPage {
   void setThreshold();
   void setDecayRate();
   void setAttackRate();
+  // The sample rate the rates are worked out at: Config Clock's, else the chip's; 0 for none.
+  double sampleRate() const;
   // The rate typed in box, or nothing (and the user told) when there is no sample rate yet.
   std::optional<double> typedRate(const QLineEdit* box);
 

@@ -69,6 +69,8 @@ void BassPage::build() {
   top->addWidget(set);
   top->addStretch();
   connect(set, &QPushButton::clicked, this, [this] { setMultiplier(); });
+  follow(field::WriteBassMult, [this](int code) { m_multiplier->setText(QString::number(code)); },
+         [this](bool unknown) { markUnknown(m_multiplier, unknown); });
 
   auto* form = new QFormLayout;
   addChoice(form, kCutoff);
@@ -113,6 +115,16 @@ QLayout* BassPage::addLevel(Level& level, const char* lowEnd, const char* highEn
   grid->addWidget(new SliderScale(level.slider, {{0, tr(lowEnd)}, {largest, tr(highEnd)}}), 1, 0);
   grid->setColumnStretch(0, 1);
 
+  follow(*level.field, [this, &level](int code) {
+    level.value = code;
+    showOnSlider(level.slider, code, QString::number(code));
+    level.steps->setPosition(code);
+    level.box->setText(QString::number(code));
+  }, [&level](bool unknown) {
+    markUnknown(level.box, unknown);
+    markUnknown(level.slider, unknown);
+  });
+
   connect(level.steps, &UpDown::stepped, this, [this, &level](int position) { levelStepped(level, position); });
   connect(level.slider, &ValueSlider::released, this, [this, &level](int position) { levelReleased(level, position); });
   return grid;
@@ -123,7 +135,9 @@ void BassPage::showEvent(QShowEvent* event) {
   if (m_shownOnce) return;
   m_shownOnce = true;
   // The chip's cut-off is made to agree with the list the first time the user sees it; the
-  // write says nothing of how it went.
+  // write says nothing of how it went. A cut-off known from the chip is already on the list:
+  // writing "175" over it would change the chip behind the user's back.
+  if (FieldInCache(link().cache(), FieldPlace::Of(field::WriteBassCutoff)).code) return;
   act([&] { codec().WriteBassCutoff(choices::kBassCutoff[kInitialCutoff].code); });
 }
 

@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include "link/user_action.h"
+#include "panel/cache_follower.h"
 #include "tools/pages/busy_cursor.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
@@ -21,7 +22,7 @@
 namespace tonvisor {
 
 ChipPage::ChipPage(const PanelContext& context, const char* objectName, QWidget* parent)
-    : QWidget(parent), m_context(context) {
+    : QWidget(parent), m_context(context), m_follower(new CacheFollower(context.link, this)) {
   setObjectName(QString::fromLatin1(objectName));
 }
 
@@ -30,6 +31,7 @@ void ChipPage::setVisible(bool visible) {
   if (visible && !m_built) {
     m_built = true;
     build();
+    m_follower->followNow();
   }
   QWidget::setVisible(visible);
 }
@@ -37,6 +39,33 @@ void ChipPage::setVisible(bool visible) {
 void SelectFocusedBoxText(QWidget* page) {
   auto* box = qobject_cast<QLineEdit*>(page->window()->focusWidget());
   if (box != nullptr && page->isAncestorOf(box) && !box->isReadOnly()) box->selectAll();
+}
+
+void ChipPage::followCache() {
+  if (m_built) m_follower->followNow();
+}
+
+void ChipPage::follow(const FieldPlace& place, std::function<void(int)> show, std::function<void(bool)> mark) {
+  m_follower->follow(place, std::move(show), std::move(mark));
+}
+
+void ChipPage::markUnknown(QWidget* control, bool unknown) { CacheFollower::markUnknown(control, unknown); }
+
+void ChipPage::markSliderUnknown(ValueSlider* slider, bool unknown) {
+  CacheFollower::markUnknown(slider->valueLabel(), unknown);
+  slider->setToolTip(unknown ? tr(CacheFollower::kUnknownTip) : QString());
+  if (unknown) {
+    slider->showText(QStringLiteral("?"));
+  } else {
+    slider->showValue();
+  }
+}
+
+void ChipPage::showOnSlider(ValueSlider* slider, int position, const QString& text) {
+  // Never under the user's hand: the chip follows the user there, not the other way round.
+  if (slider->isSliderDown()) return;
+  slider->setValue(position);
+  slider->showText(text);
 }
 
 void ChipPage::tell(const QString& text) {
@@ -112,6 +141,14 @@ QComboBox* ChipPage::addChoice(QFormLayout* form, const ChoiceRow& row, std::fun
   QComboBox* choices = list(row.items);
   choices->setCurrentIndex(row.initial);
   form->addRow(caption(row.caption, choices), choices);
+  if (row.field != nullptr) {
+    follow(*row.field, [this, choices](int code) {
+      const int index = choices->findData(code);
+      choices->setCurrentIndex(index);
+      // A code the list does not offer shows no item, and says which.
+      choices->setToolTip(index < 0 ? tr("The chip holds code %1, which this list does not offer.").arg(code) : QString());
+    }, [choices](bool unknown) { markUnknown(choices, unknown); });
+  }
   if (!chosen) chosen = [this, row](int code) { apply(*row.field, code, row.failure); };
   // activated comes only from the user: setCurrentIndex by code chooses nothing.
   connect(choices, &QComboBox::activated, this,
@@ -123,6 +160,9 @@ QCheckBox* ChipPage::addCheck(QLayout* layout, const CheckRow& row, std::functio
   auto* box = new QCheckBox(tr(row.caption));
   box->setAccessibleName(box->text());
   layout->addWidget(box);
+  if (row.field != nullptr) {
+    follow(*row.field, [box](int code) { box->setChecked(code != 0); }, [box](bool unknown) { markUnknown(box, unknown); });
+  }
   if (!clicked) clicked = [this, row](bool checked) { apply(*row.field, checked ? row.onValue : 0, row.failure); };
   // clicked comes from the user (mouse, space bar), never from setChecked.
   connect(box, &QCheckBox::clicked, this, clicked);
@@ -145,6 +185,14 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
   grid->addWidget(slider, gridRow, 1);
   grid->addWidget(slider->valueLabel(), gridRow, 2);
 
+  if (row.field != nullptr) {
+    follow(*row.field, [slider, maximum](int code) {
+      // The nearest position; the text is the chip's own value, also beyond the slider's end.
+      std::string text = slider->text().of(code);
+      showOnSlider(slider, std::min(code, maximum),
+                   QString::fromStdString(text.empty() ? slider->text().of(std::min(code, maximum)) : text));
+    }, [slider](bool unknown) { markSliderUnknown(slider, unknown); });
+  }
   if (!released) released = [this, row](int position) { act([&] { codec().apply(*row.field, position); }); };
   connect(slider, &ValueSlider::released, this, [slider, released](int position) {
     slider->showValue();

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "codec/codec_fields.h"
+#include "codec/cached_field.h"
 #include "codec/field_choices.h"
 #include "panel/panel_context.h"
 #include "panel/value_slider.h"
@@ -24,6 +25,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace tonvisor {
+
+class CacheFollower;
 
 // After a message: the box on page that has the focus gets its text selected, so that what the
 // user types next replaces the refused text ("9", refused, then "5" gives "5", not "95").
@@ -59,7 +62,9 @@ struct SliderRow {
 
 // The base of the chip's pages. A page is built from rows that bind a control to a codec
 // operation; only the user's own actions reach an operation (choosing an item, clicking a box,
-// letting go of a slider), never a value set by code. Every control is named after its caption
+// letting go of a slider), never a value set by code. A row's control follows what the chip
+// holds: the link's cache of its field, after every access that changed it (see
+// CacheFollower); controls of the page's own follow through follow(). Every control is named after its caption
 // for assistive tools and tests. The page tells the user in message boxes it owns, captioned
 // with the program's title.
 //
@@ -74,6 +79,9 @@ class ChipPage : public QWidget {
 
   void setVisible(bool visible) override;
   bool isBuilt() const { return m_built; }
+  // Sets every control of a built page from the link's cache now (it does so by itself, once,
+  // after each action that changed the cache).
+  void followCache();
 
  protected:
   // Makes the page's controls and layout, once.
@@ -103,6 +111,19 @@ class ChipPage : public QWidget {
   // of the closing message.
   void actWithProgress(const QString& title, std::size_t accesses, const std::function<Status()>& work,
                        const char* failure = nullptr);
+  // A control of the page's own that shows a field: show sets it to a code (never writing),
+  // mark marks it unknown (or clears the mark) when its register's value was lost.
+  void follow(const FieldPlace& place, std::function<void(int code)> show, std::function<void(bool unknown)> mark = {});
+  void follow(const CodecField& field, std::function<void(int code)> show, std::function<void(bool unknown)> mark = {}) {
+    follow(FieldPlace::Of(field), std::move(show), std::move(mark));
+  }
+  // The kit's marks: a greyed control with the tooltip "not read from the chip"; a slider's
+  // value text reads "?".
+  static void markUnknown(QWidget* control, bool unknown);
+  static void markSliderUnknown(ValueSlider* slider, bool unknown);
+  // Shows a slider at position (unless the user holds it) with text, the chip's own value.
+  static void showOnSlider(ValueSlider* slider, int position, const QString& text);
+
   // Calls field's operation with code as one action; a non-zero status shows failure, if any.
   void apply(const CodecField& field, int code, const char* failure);
 
@@ -133,6 +154,7 @@ class ChipPage : public QWidget {
 
  private:
   PanelContext m_context;
+  CacheFollower* m_follower = nullptr;
   bool m_built = false;
 };
 

@@ -44,16 +44,12 @@ double HighestRate(double sampleRateHz, double scale) {
 
 }  // namespace
 
-double DapVolumePercent(int gain) { return gain * 100.0 / kUnityGain; }
-
 ClampedCode DapVolumeFromPercent(double percent) {
   const double gain = percent * 0.01 * kUnityGain;
   if (!(gain >= 0.0)) return {0, gain <= -1.0};
   if (gain >= kDapVolumeLargest) return {kDapVolumeLargest, gain >= kDapVolumeLargest + 2.0};
   return {static_cast<int>(gain), false};
 }
-
-double EqBandGainDb(int code) { return (code - kEqBandZeroDb) * 0.25; }
 
 ClampedCode EqBandCodeFromGain(double gainDb) {
   // The slider's position counts down from +12 dB at the top (position 0).

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "codec/field_meaning.h"
+
 // The audio processor's pages turn what the user typed into the codes its registers take. Each
 // conversion is the page's formula, computed in double precision and truncated toward zero,
 // with the range checked before the number becomes an integer: a typed "1e10" must not reach
@@ -18,14 +20,11 @@ struct ClampedCode {
 
 // Mixer and main channel volume: the 16-bit gain, 32768 is unity (100 %), 65535 about 200 %.
 inline constexpr int kDapVolumeLargest = 65535;
-double DapVolumePercent(int gain);
 // percent * 0.01 * 32768, truncated, within 0 to 65535 ("200" gives 65535, not 65536).
 ClampedCode DapVolumeFromPercent(double percent);
 
 // The equalisers' band code: 0 is -11.75 dB, 47 is 0 dB, 95 is +12 dB, a quarter dB a step.
 inline constexpr int kEqBandLargest = 95;
-inline constexpr int kEqBandZeroDb = 47;
-double EqBandGainDb(int code);
 // The code of a gain: the top of the band's slider is 48 - 4 * gain, truncated (1.1 dB gives
 // code 52, -1.1 dB code 43); beyond -11.75 or +12 dB, the nearer end.
 ClampedCode EqBandCodeFromGain(double gainDb);

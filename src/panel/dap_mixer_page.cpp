@@ -67,6 +67,17 @@ DapMixerPage::Volume DapMixerPage::addVolume(QLayout* layout, const char* title,
   group->setLayout(grid);
   layout->addWidget(group);
 
+  const Volume shown = volume;
+  follow(field, [shown](int gain) {
+    showOnSlider(shown.slider, gain, TextOf(gain));
+    // A box that already reads as this gain ("150" for 150 %) is left as typed.
+    const std::optional<double> typed = ReadLeadingDecimal(shown.box->text().toStdString());
+    if (!typed || DapVolumeFromPercent(*typed).code != gain) shown.box->setText(TextOf(gain));
+  }, [shown](bool unknown) {
+    markUnknown(shown.box, unknown);
+    markUnknown(shown.slider, unknown);
+  });
+
   const Volume released = volume;
   connect(volume.slider, &ValueSlider::released, this, [this, released, &field, failure](int gain) {
     act([&] {

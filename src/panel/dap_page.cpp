@@ -35,6 +35,8 @@ constexpr DapTab kDapTabs[] = {
 };
 
 constexpr CheckRow kEnable{"Enable Digital Audio Processing"};
+// The processor's switch, bit 0 of DAP_CONTROL_REG (WriteDapEnable sets it around a DAC mute).
+constexpr FieldPlace kDapEnableBit{reg::DAP_CONTROL_REG, 0x0001, 0};
 constexpr const char* kEnableFailed = "Enable/Disable DAP failed";
 // The switch mutes the DAC, modifies the processor's control register and unmutes: three
 // accesses, each a read and a write over Ethernet.
@@ -48,7 +50,9 @@ DigitalAudioProcessingPage::DigitalAudioProcessingPage(const PanelContext& conte
 void DigitalAudioProcessingPage::build() {
   auto* enableRow = new QHBoxLayout;
   enableRow->addStretch();
-  addCheck(enableRow, kEnable, [this](bool checked) { enableClicked(checked); });
+  QCheckBox* enable = addCheck(enableRow, kEnable, [this](bool checked) { enableClicked(checked); });
+  follow(kDapEnableBit, [enable](int code) { enable->setChecked(code != 0); },
+         [enable](bool unknown) { markUnknown(enable, unknown); });
   enableRow->addStretch();
 
   m_sheet = new QTabWidget;

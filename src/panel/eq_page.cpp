@@ -1,5 +1,7 @@
 #include "panel/eq_page.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -61,7 +63,8 @@ EqPage::EqPage(const PanelContext& context, QWidget* parent)
 
 void EqPage::build() {
   auto* modeForm = new QFormLayout;
-  m_mode = addChoice(modeForm, {kModeCaption, choices::kEqMode}, [this](int mode) { modeChosen(mode); });
+  m_mode = addChoice(modeForm, {kModeCaption, choices::kEqMode, &field::SelectEqMode},
+                     [this](int mode) { modeChosen(mode); });
   m_presets = list(kPresets);
   m_presets->setAccessibleName(tr(kPresetCaption));
   connect(m_presets, &QComboBox::activated, this,
@@ -100,6 +103,8 @@ void EqPage::build() {
   }
   m_presets->setEnabled(false);
   m_designer->loadButton()->setEnabled(false);
+  // The list follows the chip by itself; the bands it enables follow with it.
+  follow(field::SelectEqMode, [this](int mode) { enableFor(mode); });
 }
 
 QLayout* EqPage::addBand(Band& band) {
@@ -130,6 +135,16 @@ QLayout* EqPage::addBand(Band& band) {
   typed->addWidget(band.box);
   column->addLayout(typed);
 
+  follow(*band.field, [this, &band](int code) {
+    band.gainDb = EqBandGainDb(code);
+    if (!band.slider->isSliderDown()) band.slider->setValue(std::min(code, kEqBandLargest));
+    band.steps->setPosition(std::min(code, kEqBandLargest));
+    band.box->setText(QString::fromStdString(EqGainText(band.gainDb)));
+  }, [&band](bool unknown) {
+    markUnknown(band.box, unknown);
+    markUnknown(band.slider, unknown);
+  });
+
   connect(band.slider, &LiveSlider::moved, this, [this, &band](int code) {
     band.steps->setPosition(code);
     bandMoved(band, code);
@@ -141,7 +156,7 @@ QLayout* EqPage::addBand(Band& band) {
   return column;
 }
 
-void EqPage::modeChosen(int mode) {
+void EqPage::enableFor(int mode) {
   m_presets->setEnabled(mode == kPeq);
   m_designer->loadButton()->setEnabled(mode == kPeq);
   for (std::size_t b = 0; b < m_bands.size(); ++b) {
@@ -150,6 +165,10 @@ void EqPage::modeChosen(int mode) {
     m_bands[b].box->setEnabled(on);
     m_bands[b].steps->setEnabled(on);
   }
+}
+
+void EqPage::modeChosen(int mode) {
+  enableFor(mode);
   act([&] {
     // The parametric equaliser runs all seven filters, whatever it ran before.
     if (mode == kPeq) codec().WriteNumPeqFilters(kPeqFilters);

@@ -44,6 +44,8 @@ class EqPage : public ChipPage {
   };
   QLayout* addBand(Band& band);
   void modeChosen(int mode);
+  // Only the controls of the equaliser in use are enabled.
+  void enableFor(int mode);
   void presetChosen(int preset);
   void bandMoved(Band& band, int code);
   void showGains();

@@ -15,10 +15,12 @@
 #include "link/connect.h"
 #include "link/user_action.h"
 #include "link/typed_text.h"
+#include "panel/cache_follower.h"
 #include "panel/chip_page.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/busy_cursor.h"
+#include "tools/pages/read_chip.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
@@ -33,8 +35,6 @@ constexpr const char* kConnectionTypes[] = {kI2c, kSpi, kEthernet};
 
 // The lists' items and codes are the clock fields' named values.
 constexpr int kPllSource = 3;
-// The sample rate of each code of the rate field, in Hz.
-constexpr double kSampleRateHz[] = {32000.0, 44100.0, 48000.0, 96000.0};
 constexpr int kRate44k1 = 1;
 constexpr int kSlaveRole = 0;
 constexpr int kMasterRole = 1;
@@ -123,6 +123,18 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
     });
   }
   connectionTypeChosen();
+
+  // The clock lists show what the chip holds, as far as it holds them (the Ext MCLK rate is
+  // the board's, not the chip's).
+  auto* follower = new CacheFollower(m_context.link, this);
+  const std::pair<const CodecField*, QComboBox*> lists[] = {{&field::ConfigureSysMclk, m_sysMclk},
+                                                            {&field::ConfigureSampleRate, m_sampleRate},
+                                                            {&field::ConfigureI2sMasterSlave, m_i2sClockRole}};
+  for (const auto& [shown, list] : lists) {
+    follower->follow(FieldPlace::Of(*shown), [shown, list](int code) {
+      if (const char* text = ChoiceText(*shown, code)) list->setCurrentText(QString::fromLatin1(text));
+    }, [list](bool unknown) { CacheFollower::markUnknown(list, unknown); });
+  }
 }
 
 // The two groups' fields start at the same column, so the page reads as one form.
@@ -202,6 +214,8 @@ void InitializationPage::tell(const QString& text) {
 void InitializationPage::connectionTypeChosen() {
   const std::string type = m_connectionType->currentText().toStdString();
   m_context.link.settings().connectionType = type;
+  // Another link may reach another chip: what was known of the last one is forgotten.
+  m_context.link.followLinkSettings();
   m_connect->setEnabled(true);
 
   const bool i2c = EqualsIgnoringCase(type, kI2c);
@@ -234,6 +248,12 @@ void InitializationPage::connectLink() {
   if (!connected) SelectFocusedBoxText(this);  // Return in a refused address: retype it at once
   // Which bridge the I2C or SPI channel went to; blank when none is open.
   m_usbDevice->setText(QString::fromStdString(m_context.link.usbBridge().deviceName()));
+  // The pages show what the chip holds from the start. SPI cannot read: its pages keep their
+  // positions.
+  if (connected && m_context.link.selectedLink() != LinkKind::Spi) {
+    m_context.link.followLinkSettings();
+    ReadChipWithProgress(m_context.link, this, tr("Read Chip"));
+  }
 }
 
 void InitializationPage::initializeChip() {
@@ -275,7 +295,7 @@ void InitializationPage::configureClocks() {
   {
     BusyCursor busy;
     UserAction action(m_context.link);
-    programClocks(source.code, rate.code, kSampleRateHz[rate.code], slave, pll);
+    programClocks(source.code, rate.code, choices::kSampleRateHz[rate.code], slave, pll);
     failures = action.failureSummary();
   }
   if (!failures.empty()) tell(tr("Config Clock: %1").arg(QString::fromStdString(failures)));

@@ -5,14 +5,14 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
+#include "codec/field_meaning.h"
+
 namespace tonvisor {
 
 namespace {
 
 // The ADC's gain steps by 1.5 dB; the labels read "0dB" until the first release.
-constexpr ValueText kAdcVolume = ValueText::Number("%2.1fdB", [](int position) { return position * 1.5; });
-constexpr int kMicGainsDb[] = {0, 20, 30, 40};
-constexpr const char* kMicBiases[] = {"power off", "2Kohm", "4Kohm", "8Kohm"};
+constexpr ValueText kAdcVolume = ValueText::Number("%2.1fdB", AdcVolumeDb);
 
 constexpr SliderRow kLeftVolume{"Left Volume", kAdcVolume, "0dB", 0, &field::WriteAdcLeftVolume};
 constexpr SliderRow kRightVolume{"Right Volume", kAdcVolume, "0dB", 0, &field::WriteAdcRightVolume};

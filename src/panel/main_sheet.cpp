@@ -21,6 +21,7 @@
 #include "panel/outputs_page.h"
 #include "panel/routing_page.h"
 #include "tools/pages/direct_register_page.h"
+#include "tools/pages/read_chip.h"
 #include "tools/pages/register_write_monitor_page.h"
 
 namespace tonvisor {
@@ -67,7 +68,7 @@ int placeOf(MainSheet::Tab tab) {
 }  // namespace
 
 MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
-    : QDialog(parent), m_unsavedLog(context.unsavedLog) {
+    : QDialog(parent), m_link(context.link), m_unsavedLog(context.unsavedLog) {
   setObjectName(QStringLiteral("MainSheet"));
   setWindowTitle(tr("KRVL7300 Control Software"));
   setWindowIcon(ApplicationIcon());
@@ -101,8 +102,16 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
   ok->installEventFilter(this);
   m_buttons->installEventFilter(this);
 
+  // Beside the version, always in sight whichever page is shown.
+  m_readChipButton = new QPushButton(tr("Read Chip"));
+  m_readChipButton->setAccessibleName(m_readChipButton->text());
+  m_readChipButton->setAutoDefault(false);
+  m_readChipButton->setToolTip(tr("Read every register of the chip; the pages show what it holds"));
+  connect(m_readChipButton, &QPushButton::clicked, this, &MainSheet::readChip);
+
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addWidget(m_versionButton);
+  buttonRow->addWidget(m_readChipButton);
   buttonRow->addStretch();
   buttonRow->addWidget(m_buttons);
 
@@ -224,6 +233,8 @@ QWidget* MainSheet::page(Tab tab) const {
   const auto index = m_tabOrder.indexOf(tab);
   return index >= 0 ? m_tabs->widget(static_cast<int>(index)) : nullptr;
 }
+
+void MainSheet::readChip() { ReadChipWithProgress(m_link, this, tr("Read Chip")); }
 
 void MainSheet::showAbout() {
   AboutDialog about(this);

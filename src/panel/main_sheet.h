@@ -16,7 +16,7 @@ class DirectRegisterPage;
 class InitializationPage;
 
 // The main window: "KRVL7300 Control Software", one tab per chip block or tool, the version
-// button at the left of the OK and Cancel row. OK, Cancel and the close button end the
+// button and Read Chip at the left of the OK and Cancel row. OK, Cancel and the close button end the
 // program, after asking whether to save a write log that holds unsaved entries; Return and
 // Escape never do.
 class MainSheet : public QDialog {
@@ -37,12 +37,15 @@ class MainSheet : public QDialog {
 
   QTabWidget* tabs() const { return m_tabs; }
   QPushButton* versionButton() const { return m_versionButton; }
+  QPushButton* readChipButton() const { return m_readChipButton; }
   QDialogButtonBox* buttons() const { return m_buttons; }
   InitializationPage* initializationPage() const { return m_initializationPage; }
   DirectRegisterPage* directRegisterPage() const { return m_directRegisterPage; }
 
  public slots:
   void showAbout();
+  // Reads every register into the link's cache; the pages follow.
+  void readChip();
   // Ends the sheet, unless the write log holds unsaved entries and the user chooses to stay
   // (or to save, and the save does not happen).
   void done(int result) override;
@@ -57,12 +60,14 @@ class MainSheet : public QDialog {
   // Connect emptying it): true when it may go (saved, or discarded), false to keep it.
   bool mayLoseLog(LogLoss loss);
 
+  DeviceLink& m_link;
   UnsavedLogQuestion& m_unsavedLog;
   bool m_asking = false;
   QTabWidget* m_tabs = nullptr;
   QList<Tab> m_tabOrder;  // the Tab of each tab shown, in tab order
   QDialogButtonBox* m_buttons = nullptr;
   QPushButton* m_versionButton = nullptr;
+  QPushButton* m_readChipButton = nullptr;
   InitializationPage* m_initializationPage = nullptr;
   DirectRegisterPage* m_directRegisterPage = nullptr;
 };

@@ -59,6 +59,14 @@ void SurroundPage::build() {
   layout->addWidget(width);
   layout->addStretch();
 
+  follow(field::WriteSurroundWidth, [this](int width) {
+    showOnSlider(m_slider, width, QString::number(width));
+    m_steps->setPosition(width);  // and its box
+  }, [this](bool unknown) {
+    markUnknown(m_box, unknown);
+    markUnknown(m_slider, unknown);
+  });
+
   connect(m_steps, &UpDown::stepped, this, [this](int position) {
     // The up-down has written the width into its box.
     m_slider->setValue(position);

@@ -164,13 +164,16 @@ ReadAllResult ReadAllRegisters(DeviceLink& link, const std::function<bool(std::s
   const std::size_t total = result.snapshot.registers.size();
   for (std::size_t i = 0; i < total; ++i) {
     RegisterReading& reading = result.snapshot.registers[i];
-    reading.value = link.Read(reading.address).value;
+    const RegisterEntry* row = FindRegister(reading.address);
+    // Each read lands in the link's cache as it goes by.
+    if (row != nullptr && row->traits.readable) reading.value = link.Read(reading.address).value;
     if (progress && !progress(i + 1, total)) {
       result.cancelled = i + 1 < total;
       break;
     }
   }
   result.tally = action.tally();
+  if (!result.cancelled) link.cache().filled();
   return result;
 }
 

@@ -9,6 +9,7 @@ namespace {
 struct DapPageTest : PanelTest {
   explicit DapPageTest(bool simulated = true) : PanelTest(simulated) {
     Click(button("Connect"));
+    forgetChip();
     link.writeLog().clear();
   }
   Lines log() { return LogLines(link.writeLog()); }

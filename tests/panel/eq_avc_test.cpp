@@ -14,6 +14,7 @@ namespace {
 struct EqAvcTest : PanelTest {
   explicit EqAvcTest(bool simulated = true) : PanelTest(simulated) {
     Click(button("Connect"));
+    forgetChip();
     link.writeLog().clear();
   }
   Lines log() { return LogLines(link.writeLog()); }

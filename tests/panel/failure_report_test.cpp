@@ -59,6 +59,9 @@ struct FailingChip : ::testing::Test {
 
 TEST_F(FailingChip, ConfigClockAndChipInitializeSayHowManyAccessesTheChipDidNotTake) {
   connectAt("1B");  // no chip answers there
+  EXPECT_EQ(messages.texts, Lines{"Read Chip: 53 of 53 register accesses did not reach the chip. The first: no chip "
+                                  "answering at I2C address 0x1B for the read of register 0x0000."});
+  messages.texts.clear();
   Click(button("Config Clock"));
   EXPECT_EQ(messages.texts,
             Lines{"Config Clock: 5 of 5 register accesses did not reach the chip. The first: no chip answering at I2C "

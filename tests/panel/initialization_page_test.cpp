@@ -95,7 +95,10 @@ TEST_F(RecordedPanel, ReturnInTheLinksBoxesConnectsAndInExtMclkDoesNothing) {
   QTest::keyClick(box("Port"), Qt::Key_Return);
   EXPECT_FALSE(button("Connect")->isEnabled());
   EXPECT_EQ(link.settings().ethernetPort, 5000u);
-  EXPECT_EQ(shown(), (Lines{FromPage(" Invalid IP Address ")}));
+  // The Connect that went through reads the chip: no board answers there.
+  EXPECT_EQ(shown(), (Lines{FromPage(" Invalid IP Address "), "Tonvisor | main window | Connecting to socket Failed",
+                            FromPage("Read Chip: 53 of 53 register accesses did not reach the chip. The first: could "
+                                     "not connect to the board at 127.0.0.20:5000 for the read of register 0x0000.")}));
   EXPECT_EQ(link.writeLog().count(), 0u);  // emptied by the Connects, as by the button
 }
 
@@ -108,6 +111,9 @@ TEST_F(RecordedPanel, ConnectOnI2cOpensTheTypedHexAddressOrSaysWhyNotAndAlwaysEm
     bridge.calls.clear();
     Type(box("I2C Address"), typed.text);
     Click(button("Connect"));
+    // Then Read Chip reads every register at that address.
+    EXPECT_EQ(bridge.i2cReads().size(), 53u);
+    std::erase_if(bridge.calls, [](const std::string& call) { return call.ends_with("read 2"); });
     EXPECT_EQ(bridge.calls, opened);
     // From the second Connect on, the channel is given back before it is opened again: a
     // claimed USB interface cannot be opened twice.
@@ -190,7 +196,7 @@ TEST_F(RecordedPanel, EthernetConnectChecksAddressAndPortAndOpensNothing) {
   Type(box("Ethernet Address"), "127.0.0.20");
   Type(box("Port"), "5000");
   Click(button("Connect"));
-  EXPECT_EQ(messages.messages.size(), 6u);
+  EXPECT_EQ(messages.messages.size(), 8u);  // and Read Chip finds no board there
   EXPECT_FALSE(button("Connect")->isEnabled());
   EXPECT_EQ(settings.ethernetAddress, "127.0.0.20");
   EXPECT_EQ(settings.ethernetPort, 5000u);

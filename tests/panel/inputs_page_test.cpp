@@ -11,6 +11,7 @@ namespace {
 struct InputsPageTest : PanelTest {
   explicit InputsPageTest(bool simulated = true) : PanelTest(simulated) {
     Click(button("Connect"));
+    forgetChip();
     showPage(MainSheet::Tab::Inputs);
   }
   Lines log() { return LogLines(link.writeLog()); }

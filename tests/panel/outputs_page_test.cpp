@@ -11,6 +11,7 @@ namespace {
 struct OutputsPageTest : PanelTest {
   explicit OutputsPageTest(bool simulated = true) : PanelTest(simulated) {
     Click(button("Connect"));
+    forgetChip();
     showPage(MainSheet::Tab::Outputs);
   }
   Lines log() { return LogLines(link.writeLog()); }

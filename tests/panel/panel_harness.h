@@ -268,7 +268,17 @@ class PanelTest : public ::testing::Test {
   explicit PanelTest(bool simulated = false)
       : link(simulated ? static_cast<UsbBridge&>(simulator) : bridge, messages,
              EthernetOptions{.pause = [](std::chrono::milliseconds) {}}) {
+    // The recording bridge answers every read alike whatever was written: it is no chip whose
+    // registers could be kept.
+    if (!simulated) link.cache().describe({});
     show();
+  }
+
+  // Forgets what the Connect's Read Chip learned of the blank register file, so that the
+  // pages keep their start positions (tests of the pages' own writes start from there).
+  void forgetChip() {
+    link.cache().clear();
+    QApplication::processEvents();
   }
 
   // A new sheet in place of the old one, as at a new start of the program.

@@ -43,6 +43,7 @@ void DesignBand(QWidget* page, int b, const QString& type, const QString& hz, co
 struct PeqDesignerTest : PanelTest {
   PeqDesignerTest() : PanelTest(true) {
     Click(button("Connect"));
+    forgetChip();
     showDapPage("PEQ/GEQ/Tone Control");
     link.writeLog().clear();
   }

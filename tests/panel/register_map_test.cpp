@@ -169,7 +169,9 @@ TEST_F(RegisterMap, ReadsThatBringNothingLeaveTheValuesUnknownAndAreToldOnce) {
   Click(button("Connect"));
   Click(button("Read All"));
   EXPECT_EQ(valueOf("CHIP_ID_REG"), "unknown");
-  EXPECT_EQ(shown(), (Lines{"Read All: 53 of 53 register accesses did not reach the chip. The first: no chip "
+  EXPECT_EQ(shown(), (Lines{"Read Chip: 53 of 53 register accesses did not reach the chip. The first: no chip "
+                            "answering at I2C address 0x1B for the read of register 0x0000.",
+                            "Read All: 53 of 53 register accesses did not reach the chip. The first: no chip "
                             "answering at I2C address 0x1B for the read of register 0x0000."}));
 
   messages.clear();

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -318,6 +321,45 @@ TEST_F(CliTest, ASnapshotRestoresTheChipAndDiffNamesEachChangedField) {
   EXPECT_EQ(restored.code, cli::kExitOk) << restored.err;
   EXPECT_EQ(restored.out, "no differences\n");
   EXPECT_EQ(real.read(0x0000), ChipModel::kPartId);
+}
+
+TEST_F(CliTest, ShowNamesEveryFieldByWhatItMeansOnTheChipOrInASnapshot) {
+  ChipModel real(ChipModel::Behaviour::Chip);
+  real.write(0x0010, 0x6464);  // -20.07 dB
+  auto onChip = [&](const Args& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = cli::RunCli(args, out, err, cli::Environment{&real, {}});
+    return Outcome{code, out.str(), err.str()};
+  };
+  const Outcome live = onChip({"--simulate", "show"});
+  EXPECT_EQ(live.code, cli::kExitOk) << live.err;
+  // "NAME<blanks> = MEANING" a line, the blanks lining the meanings up.
+  std::map<std::string, std::string> meanings;
+  std::istringstream lines(live.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t equals = line.find(" = ");
+    meanings[line.substr(0, line.find(' '))] = line.substr(equals + 3);
+  }
+  const std::map<std::string, std::string> expected = {{"ConfigureSampleRate", "48 kHz"},
+                                                       {"ConfigureDacVolume", "-20.07 dB"},
+                                                       {"WriteHpLeftVolume", "0.0 dB"},
+                                                       {"WriteGeq0Volume/WriteToneBass", "0.00 dB"},
+                                                       {"WriteDapMainVolume", "100.0 %"},
+                                                       {"WriteDacMute", "1"}};
+  for (const auto& [name, meaning] : expected) EXPECT_EQ(meanings[name], meaning) << name;
+  // A snapshot without the chip: what it does not hold is unknown.
+  const std::string saved = FreshPath("show.txt");
+  std::ofstream(saved) << "Write CHIP_CLK_CTRL_REG 0x0007\n";
+  const Outcome json = run({"--format", "json", "show", saved});
+  EXPECT_EQ(json.code, cli::kExitOk);
+  EXPECT_NE(json.out.find("{\"field\": \"ConfigureSysMclk\", \"register\": \"CHIP_CLK_CTRL_REG\", \"code\": 3, "
+                          "\"meaning\": \"PLL\"}"),
+            std::string::npos);
+  EXPECT_NE(json.out.find("{\"field\": \"ConfigureDacVolume\", \"register\": \"CHIP_DAC_VOL_REG\", \"code\": null, "
+                          "\"meaning\": null}"),
+            std::string::npos);
+  EXPECT_EQ(run({"show", "a", "b"}).code, cli::kExitUsage);
 }
 
 TEST_F(CliTest, ReadsThatBroughtNothingAreUnknownAndExitOne) {

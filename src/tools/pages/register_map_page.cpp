@@ -16,6 +16,7 @@
 #include "link/user_action.h"
 #include "tools/pages/busy_cursor.h"
 #include "tools/pages/file_chooser.h"
+#include "tools/pages/read_chip.h"
 #include "tools/pages/script_progress.h"
 #include "tools/pages/widget_owner.h"
 
@@ -30,6 +31,8 @@ const QString kUnknown = QStringLiteral("unknown");
 // Registers changed since the last Read All, and those that differ from a compared snapshot.
 const QColor kChangedColour(255, 243, 176);
 const QColor kDifferentColour(255, 205, 196);
+// Registers a read found changed since this program wrote them.
+const QColor kOutsideColour(214, 226, 255);
 
 QString hexText(std::optional<std::uint16_t> value) {
   return value ? QString::fromStdString(FormatPrefixedHex4(*value)) : kUnknown;
@@ -73,7 +76,15 @@ QTableWidgetItem* fixedItem(const QString& text) {
 }  // namespace
 
 RegisterMapPage::RegisterMapPage(DeviceLink& link, FileChooser& files, QWidget* parent)
-    : QWidget(parent), m_link(link), m_files(files) {
+    : QWidget(parent),
+      m_link(link),
+      m_files(files),
+      m_cacheListening(link.cache(), [this] {
+        // Once, after the access (or the whole action) that changed it.
+        if (m_followPending) return;
+        m_followPending = true;
+        QMetaObject::invokeMethod(this, &RegisterMapPage::followCache, Qt::QueuedConnection);
+      }) {
   setObjectName(QStringLiteral("RegisterMapPage"));
   m_readAll = UnknownChip();
   m_current = m_readAll;
@@ -155,27 +166,32 @@ void RegisterMapPage::tell(const QString& text) {
 }
 
 RegisterMapPage::Reading RegisterMapPage::readEveryRegister(const QString& title) {
-  // SPI cannot read: rather than refuse every register in turn, say so once.
-  if (m_link.selectedLink() == LinkKind::Spi) {
-    tell(tr("%1: SPI can only write, so no register can be read. Choose I2C or Ethernet to read the chip.")
-             .arg(title));
-    return Reading::NotMade;
-  }
-  std::string failures;
-  ReadAllResult result;
-  {
-    BusyCursor busy;
-    WorkProgress progress(this, title, RegisterMap.size(), tr("%1 of %2 registers read"), WorkProgress::Cancel::Offered);
-    result = ReadAllRegisters(m_link, [&progress](std::size_t done, std::size_t) { return progress.stepDone(done); });
-    progress.close();
-    failures = DescribeTally(result.tally, m_link.settings());
-  }
-  if (result.cancelled) return Reading::NotMade;
-  m_readAll = result.snapshot;
-  m_current = result.snapshot;
+  const std::optional<ReadAllResult> result = ReadChipWithProgress(m_link, this, title);
+  if (!result) return Reading::NotMade;
+  m_readAll = result->snapshot;
+  m_current = result->snapshot;
   m_readAllDone = true;
-  if (!failures.empty()) tell(QStringLiteral("%1: %2").arg(title, QString::fromStdString(failures)));
-  return result.tally.allWentThrough() ? Reading::Complete : Reading::Partial;
+  m_fillsSeen = m_link.cache().fills();
+  return result->tally.allWentThrough() ? Reading::Complete : Reading::Partial;
+}
+
+void RegisterMapPage::followCache() {
+  m_followPending = false;
+  for (RegisterReading& reading : m_current.registers) {
+    const CachedRegister* cached = m_link.cache().find(reading.address);
+    if (cached == nullptr || cached->described->traits.isVolatile) continue;
+    // A register the cache forgot (a new Connect) keeps what was last shown; one whose value
+    // was lost by a failed access is unknown again.
+    if (cached->value || cached->lost) reading.value = cached->value;
+  }
+  // A Read Chip made elsewhere (the button, a Connect) is the new starting point.
+  if (m_link.cache().fills() != m_fillsSeen) {
+    m_fillsSeen = m_link.cache().fills();
+    m_readAll = m_current;
+    m_readAllDone = true;
+  }
+  // The differences from a compared snapshot stay as the last complete reading found them.
+  showValues();
 }
 
 void RegisterMapPage::readAll() {
@@ -214,8 +230,20 @@ void RegisterMapPage::showRow(int row) {
   value->setFont(font);
   const bool changed = m_readAllDone && reading.value != before.value;
   const RegisterDifference* difference = differenceOf(reading.address);
-  value->setToolTip(changed ? tr("Changed since the last Read All (was %1)").arg(hexText(before.value)) : QString());
-  const QBrush background = difference ? QBrush(kDifferentColour) : changed ? QBrush(kChangedColour) : QBrush();
+  const CachedRegister* cached = m_link.cache().find(reading.address);
+  const bool outside = cached != nullptr && cached->changedOutside;
+  QString tip;
+  if (outside) {
+    tip = tr("changed outside this program (written %1)")
+              .arg(QString::fromStdString(FormatPrefixedHex4(cached->writtenBefore)));
+  } else if (changed) {
+    tip = tr("Changed since the last Read All (was %1)").arg(hexText(before.value));
+  }
+  value->setToolTip(tip);
+  const QBrush background = difference ? QBrush(kDifferentColour)
+                            : outside  ? QBrush(kOutsideColour)
+                            : changed  ? QBrush(kChangedColour)
+                                       : QBrush();
   for (int column = 0; column < m_registers->columnCount(); ++column) {
     m_registers->item(row, column)->setBackground(background);
   }

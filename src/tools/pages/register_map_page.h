@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "link/device_link.h"
+#include "link/register_cache.h"
 #include "tools/snapshot.h"
 
 class QLabel;
@@ -19,8 +20,10 @@ namespace tonvisor {
 
 class FileChooser;
 
-// "Register Map": every named register of the chip at once. Read All reads them (values that
-// did not arrive are unknown, never 0); a register's fields show below it, named from the
+// "Register Map": every named register of the chip at once. Read All reads them (Read Chip:
+// values that did not arrive are unknown, never 0), and the view follows every access any
+// page, script or tool makes afterwards; a register a read found changed since this program
+// wrote it is marked "changed outside this program"; a register's fields show below it, named from the
 // codec's field table with their values' names; a value or a field typed in is written (with
 // a "# Write Register" comment, as Direct Register RW writes) and read back. Registers that
 // changed since the last Read All are marked. Save Snapshot saves what Read All found as a
@@ -58,6 +61,8 @@ class RegisterMapPage : public QWidget {
   // The differences from the compared snapshot after a reading: none unless it was complete.
   void compareWith(Reading reading);
   void showValues();
+  // Takes what the link's cache learned since the view was last shown.
+  void followCache();
   void showFields();
   void showRow(int row);
   // Writes (or read-modify-writes, for a field) one register as one user action, reads it
@@ -79,6 +84,10 @@ class RegisterMapPage : public QWidget {
   std::vector<RegisterDifference> m_differences;
   bool m_filling = false;  // the tables are being filled by code: nothing is written
   std::optional<std::uint16_t> m_fieldsAddress;  // the register whose fields are listed
+
+  RegisterCache::Listening m_cacheListening;
+  bool m_followPending = false;
+  std::uint64_t m_fillsSeen = 0;
 
   QPushButton* m_readAllButton = nullptr;
   QPushButton* m_saveButton = nullptr;
