@@ -176,13 +176,13 @@ void MainSheet::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-// The Tab key goes from the tab strip into the page, and to Ver, OK and Cancel last. Qt's own
+// The Tab key goes from the tab strip into the page, and to the bottom row's buttons last. Qt's own
 // round follows the order the widgets were made in, and a page makes its controls when it is
 // first shown, long after the buttons: so the round is walked here, the buttons moved to its end.
 bool MainSheet::focusNextPrevChild(bool next) {
   QWidget* ok = m_buttons->button(QDialogButtonBox::Ok);
   QWidget* cancel = m_buttons->button(QDialogButtonBox::Cancel);
-  const QList<QWidget*> buttons{m_versionButton, ok, cancel};
+  const QList<QWidget*> buttons{m_versionButton, m_readChipButton, ok, cancel};  // the bottom row
   QList<QWidget*> round;
   for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
     const bool takesTab = (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->focusProxy() == nullptr;
