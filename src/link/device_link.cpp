@@ -15,6 +15,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 void ActionMessenger::show(const Message& message) {
   if (m_depth > 0 && !m_shown.emplace(message.caption, message.text).second) return;
+  ++m_shownCount;
   if (m_capture != nullptr) {
     m_capture->push_back(message);
     return;

@@ -36,11 +36,14 @@ class ActionMessenger final : public Messenger {
   // While into is set, messages are kept there instead of going to the program's messenger:
   // a window that runs the link's work on a thread of its own shows them once the work ends.
   void captureInto(std::vector<Message>* into) { m_capture = into; }
+  // Messages passed on (or kept) so far: whether anyone was told something during an action.
+  std::uint64_t shownCount() const { return m_shownCount; }
 
  private:
   Messenger& m_target;
   std::vector<Message>* m_capture = nullptr;
   int m_depth = 0;
+  std::uint64_t m_shownCount = 0;
   std::set<std::pair<std::string, std::string>> m_shown;  // caption, text
 };
 

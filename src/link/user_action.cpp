@@ -22,7 +22,8 @@ AccessWatch::~AccessWatch() {
   watches.erase(std::remove(watches.begin(), watches.end(), this), watches.end());
 }
 
-UserAction::UserAction(DeviceLink& link) : m_link(link), m_tally(link) {
+UserAction::UserAction(DeviceLink& link)
+    : m_link(link), m_tally(link), m_shownBefore(link.m_messenger.shownCount()) {
   ++m_link.m_actionDepth;
   m_link.m_messenger.beginAction();
 }
@@ -32,6 +33,8 @@ UserAction::~UserAction() {
   m_link.m_messenger.endAction();
   if (--m_link.m_actionDepth == 0) m_link.m_boardGone = false;
 }
+
+bool UserAction::toldUser() const { return m_link.m_messenger.shownCount() != m_shownBefore; }
 
 std::string UserAction::failureSummary() const { return DescribeTally(m_tally.tally(), m_link.settings()); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -54,10 +55,14 @@ class UserAction {
   // What failed, in words ("3 of 120 register accesses did not reach the chip. The first:
   // ..."); empty when every access went through.
   std::string failureSummary() const;
+  // Whether the user has been told anything since the action began (the link's messages,
+  // the page's own).
+  bool toldUser() const;
 
  private:
   DeviceLink& m_link;
   ScopedTally m_tally;
+  std::uint64_t m_shownBefore;
 };
 
 }  // namespace tonvisor

@@ -35,6 +35,11 @@ void ChipPage::setVisible(bool visible) {
   QWidget::setVisible(visible);
 }
 
+void SelectFocusedBoxText(QWidget* page) {
+  auto* box = qobject_cast<QLineEdit*>(page->window()->focusWidget());
+  if (box != nullptr && page->isAncestorOf(box) && !box->isReadOnly()) box->selectAll();
+}
+
 void ChipPage::followCache() {
   if (m_built) m_follower->followNow();
 }
@@ -64,16 +69,23 @@ void ChipPage::showOnSlider(ValueSlider* slider, int position, const QString& te
 
 Owner ChipPage::owner() const { return OwnerOf(this); }
 
-void ChipPage::tell(const QString& text) { runner().messenger().show(text.toStdString(), kApplicationTitle, owner()); }
+void ChipPage::tell(const QString& text) {
+  runner().messenger().show(text.toStdString(), kApplicationTitle, owner());
+  SelectFocusedBoxText(this);
+}
 
-void ChipPage::tell(const char* text) { runner().messenger().show(text, kApplicationTitle, owner()); }
+void ChipPage::tell(const char* text) { tell(QString::fromUtf8(text)); }
 
 void ChipPage::act(LinkRunner::Work work, const void* coalesce) {
   LinkRunner::Job job;
   job.title = tr("Writing to the chip");
   if (coalesce != nullptr) job.coalesceKey = QString::number(reinterpret_cast<quintptr>(coalesce));
   job.work = std::move(work);
-  runner().submit(std::move(job), this);
+  runner().submit(std::move(job), this, [this](const JobReport& report) {
+    // A write that did not reach the chip and nothing said about it, neither by the page nor
+    // by the link (an I2C slider or Enter write): say what failed, as the long actions do.
+    if (report.messages.empty() && !report.failures.empty()) tell(QString::fromStdString(report.failures));
+  });
 }
 
 void ChipPage::actLong(const QString& title, LinkRunner::Work work) {
@@ -165,7 +177,9 @@ ValueSlider* ChipPage::addSlider(QGridLayout* grid, const SliderRow& row, std::f
   slider->setValue(row.initial);
   slider->showText(tr(row.initialText));
   slider->setAccessibleName(tr(row.caption));
-  slider->valueLabel()->setAccessibleName(tr("%1 value").arg(slider->accessibleName()));
+  // The label's accessible name is what it shows (no name of its own); tools find it by this.
+  slider->valueLabel()->setObjectName(tr("%1 value").arg(slider->accessibleName()));
+  slider->valueLabel()->setAccessibleDescription(tr("%1 value").arg(slider->accessibleName()));
 
   const int gridRow = grid->rowCount();
   // Without a caption the column still takes its place (and spacing), so sliders line up.

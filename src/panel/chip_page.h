@@ -29,6 +29,10 @@ namespace tonvisor {
 
 class CacheFollower;
 
+// After a message: the box on page that has the focus gets its text selected, so that what the
+// user types next replaces the refused text ("9", refused, then "5" gives "5", not "95").
+void SelectFocusedBoxText(QWidget* page);
+
 // A drop-down list whose choice goes to a field operation with the item's code.
 struct ChoiceRow {
   const char* caption;
@@ -93,9 +97,10 @@ class ChipPage : public QWidget {
   void tell(const char* text);
 
   // The link work of one thing the user did, queued on the link: each message shown once when it
-  // ends, the accesses counted. work captures values, never widgets (it runs on the link's
-  // thread). A control that acts at every move passes what it writes (its field) as coalesce:
-  // its write still queued is replaced by the newer one.
+  // ends, the accesses counted; when an access did not reach the chip and nothing was said about
+  // it, one closing message that says what failed. work captures values, never widgets (it runs
+  // on the link's thread). A control that acts at every move passes what it writes (its field)
+  // as coalesce: its write still queued is replaced by the newer one.
   void act(LinkRunner::Work work, const void* coalesce = nullptr);
   // The same for work that may take long (a headphone ramp over Ethernet: up to 130 accesses
   // of 20 ms each): at the end one message "<title>: <what failed>" when any access did not

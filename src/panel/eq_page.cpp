@@ -16,6 +16,7 @@
 #include "panel/dap_codes.h"
 #include "panel/live_slider.h"
 #include "panel/peq_designer.h"
+#include "panel/slider_accessibility.h"
 #include "panel/up_down.h"
 
 namespace tonvisor {
@@ -110,6 +111,10 @@ void EqPage::build() {
 
 QLayout* EqPage::addBand(Band& band) {
   band.slider = new LiveSlider(Qt::Vertical, kEqBandLargest, kEqBandZeroDb);
+  // Before it is named: naming it makes its accessible interface.
+  SetAccessibleValueText(band.slider, [](int code) {
+    return QStringLiteral("%1 dB").arg(QString::fromStdString(EqGainText(EqBandGainDb(code))));
+  });
   band.slider->setAccessibleName(tr(band.name));
   // The designer above shares the page's height: a band keeps room for its 96 positions.
   band.slider->setMinimumHeight(band.slider->fontMetrics().height() * 7);
@@ -120,7 +125,11 @@ QLayout* EqPage::addBand(Band& band) {
   auto* column = new QVBoxLayout;
   auto* name = new QLabel(tr(band.name));
   column->addWidget(name, 0, Qt::AlignHCenter);
-  if (band.frequency != nullptr) column->addWidget(new QLabel(tr(band.frequency)), 0, Qt::AlignHCenter);
+  // Bass and Treble have no frequency: their line is left empty, so that their sliders start
+  // and end level with the GEQ's and the same gain sits at the same height on every band.
+  auto* frequency = new QLabel(band.frequency != nullptr ? tr(band.frequency) : QString());
+  frequency->setMinimumHeight(frequency->fontMetrics().height());
+  column->addWidget(frequency, 0, Qt::AlignHCenter);
   column->addWidget(band.slider, 1, Qt::AlignHCenter);
   auto* typed = new QHBoxLayout;
   typed->setSpacing(1);

@@ -16,6 +16,7 @@
 #include "link/connect.h"
 #include "link/typed_text.h"
 #include "panel/cache_follower.h"
+#include "panel/chip_page.h"
 #include "panel/ipv4_address_edit.h"
 #include "panel/pll_divisor.h"
 #include "tools/pages/read_chip.h"
@@ -94,7 +95,9 @@ InitializationPage::InitializationPage(const PanelContext& context, QWidget* par
   grid->addWidget(interfaceGroup, 0, 1);
   grid->addWidget(m_connect, 0, 2, Qt::AlignVCenter | Qt::AlignLeft);
   m_usbDevice = new QLabel;
-  m_usbDevice->setAccessibleName(tr("USB device"));
+  // Read out as what it shows, the bridge's name; tools find it by its object name.
+  m_usbDevice->setObjectName(QStringLiteral("USB device"));
+  m_usbDevice->setAccessibleDescription(tr("USB device"));
   m_usbDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
   grid->addWidget(m_usbDevice, 0, 3, Qt::AlignVCenter | Qt::AlignLeft);
   grid->addWidget(stepLabel(tr("2.")), 1, 0, Qt::AlignVCenter);
@@ -205,6 +208,7 @@ QGroupBox* InitializationPage::createClocksGroup() {
 
 void InitializationPage::tell(const QString& text) {
   m_context.runner.messenger().show(text.toStdString(), kApplicationTitle, OwnerOf(this));
+  SelectFocusedBoxText(this);
 }
 
 void InitializationPage::connectionTypeChosen() {
@@ -250,6 +254,7 @@ void InitializationPage::connectLink() {
   m_context.runner.submit(std::move(job), this, [this](const JobReport& report) {
     const bool connected = report.connected.value_or(false);
     if (connected) m_guard->setEnabled(m_connect, false);
+    if (!connected) SelectFocusedBoxText(this);  // Return in a refused address: retype it at once
     // Which bridge the I2C or SPI channel went to; blank when none is open.
     m_usbDevice->setText(QString::fromStdString(m_context.runner.linkState().bridgeName));
     // The pages show what the chip holds from the start. SPI cannot read: its pages keep their

@@ -220,6 +220,33 @@ void MainSheet::linkIdle() {
   QTimer::singleShot(0, this, [this, result] { done(result); });
 }
 
+// The Tab key goes from the tab strip into the page, and to the bottom row's buttons last. Qt's own
+// round follows the order the widgets were made in, and a page makes its controls when it is
+// first shown, long after the buttons: so the round is walked here, the buttons moved to its end.
+bool MainSheet::focusNextPrevChild(bool next) {
+  QWidget* ok = m_buttons->button(QDialogButtonBox::Ok);
+  QWidget* cancel = m_buttons->button(QDialogButtonBox::Cancel);
+  const QList<QWidget*> buttons{m_versionButton, m_readChipButton, ok, cancel};  // the bottom row
+  QList<QWidget*> round;
+  for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
+    const bool takesTab = (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->focusProxy() == nullptr;
+    if (takesTab && widget->window() == this && widget->isVisibleTo(this) && widget->isEnabled() &&
+        !buttons.contains(widget)) {
+      round.append(widget);
+    }
+  }
+  for (QWidget* button : buttons) {
+    if (button->isVisibleTo(this) && button->isEnabled()) round.append(button);
+  }
+  QWidget* from = focusWidget();
+  while (from != nullptr && !round.contains(from)) from = from->parentWidget() != this ? from->parentWidget() : nullptr;
+  if (round.isEmpty() || from == nullptr) return QDialog::focusNextPrevChild(next);
+  const qsizetype count = round.size();
+  QWidget* to = round[(round.indexOf(from) + (next ? 1 : count - 1)) % count];
+  to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
+}
+
 void MainSheet::done(int result) {
   if (!mayEnd(result)) return;
   QDialog::done(result);

@@ -62,6 +62,7 @@ class MainSheet : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

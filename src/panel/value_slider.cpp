@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include "panel/slider_accessibility.h"
+
 namespace tonvisor {
 
 namespace {
@@ -30,6 +32,8 @@ ValueSlider::ValueSlider(ValueText text, int maximum, QWidget* parent)
   }
   widest = std::max(widest, metrics.horizontalAdvance(AsQString(m_text.of(maximum))));
   m_label->setMinimumWidth(widest + metrics.horizontalAdvance(QLatin1Char(' ')));
+  // A screen reader reads the value as the label writes it, not the position.
+  SetAccessibleValueText(this, [this](int position) { return AsQString(m_text.of(position)).trimmed(); });
 }
 
 ValueSlider::~ValueSlider() {

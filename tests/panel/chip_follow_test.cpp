@@ -192,7 +192,7 @@ TEST_F(ChipOnBoard, AFailedWriteLeavesItsControlUnknownAndMarked) {
   ClickHandle(dac);
   QApplication::processEvents();
   EXPECT_EQ(valueOf("DAC Volume"), "?");
-  EXPECT_EQ(control<QLabel>("DAC Volume value")->toolTip(), "not read from the chip");
+  EXPECT_EQ(valueLabel("DAC Volume")->toolTip(), "not read from the chip");
   EXPECT_EQ(mapValue("CHIP_DAC_VOL_REG")->text(), "unknown");
   // The mute's register was not touched: still what the chip holds.
   EXPECT_EQ(check("HP Mute")->toolTip(), "");

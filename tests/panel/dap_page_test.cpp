@@ -141,7 +141,7 @@ TEST_F(DapPageTest, MixerGainsBeyondTheSlidersRangeWriteItsEndsAndTheBoxesShowTh
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(RecordedDapPage, MixerSaysWhichWriteFailedAndReturnSaysNothing) {
+TEST_F(RecordedDapPage, MixerSaysWhichWriteFailedAndReturnWhatFailed) {
   showDapPage("DAP Mixer");
   bridge.setResult("i2c.write", 4);
   ClickTrack(slider("DAP Main Volume"), true);
@@ -152,7 +152,11 @@ TEST_F(RecordedDapPage, MixerSaysWhichWriteFailedAndReturnSaysNothing) {
   QTest::keyClick(box("DAP Main Volume value"), Qt::Key_Return);
   EXPECT_EQ(shown(), (Lines{FromPage("DapMixerPage", "Write DAP Main Volume failed"),
                             FromPage("DapMixerPage", " Set Mixer Input Failed "),
-                            FromPage("DapMixerPage", " Enable DAP Mixer Failed")}));
+                            FromPage("DapMixerPage", " Enable DAP Mixer Failed"),
+                            // Return has no message of its own: what failed, in words.
+                            FromPage("DapMixerPage", "2 of 2 register accesses did not reach the chip. The first: no "
+                                                     "chip answering at I2C address 0x0A for the write of register "
+                                                     "0x0120.")}));
 }
 
 }  // namespace

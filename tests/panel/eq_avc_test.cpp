@@ -172,10 +172,12 @@ TEST_F(RecordedEqAvc, EqModeAndBandFailuresUseThePagesOwnTexts) {
   Click(upDown("GEQ0 up-down")->upButton());
   Pick(list("Select PEQ/GEQ/Tone Control"), "Tone Control");
   Click(upDown("Treble up-down")->downButton());
-  enter();  // says nothing
+  enter();  // no message of its own: what failed, in words
   const std::string page = "Tonvisor | EqPage | ";
   EXPECT_EQ(shown(), (Lines{page + " Error Enable EQ Mode", page + " Writing GEQ0 Failed", page + " Error Enable EQ Mode",
-                            page + " Writing Treble Failed"}));
+                            page + " Writing Treble Failed",
+                            page + "2 of 2 register accesses did not reach the chip. The first: no chip answering at "
+                                   "I2C address 0x0A for the read-modify-write of register 0x0116."}));
 }
 
 // Over Ethernet a preset takes seconds: a window counts the accesses, and is gone at the end.

@@ -248,6 +248,12 @@ TEST_F(RecordedPanel, ConfigClockOverI2cMutesProgramsSetsTheRolePinsAndUnmutes) 
   Choose(list("I2S Clock - Master/Slave"), "Slave");
   Click(button("Config Clock"));
   EXPECT_EQ(bridge.callsTo("busB write"), (Lines{"busB write 03", "busB write 01"}));
+
+  // A rate the chip did not take is not the system's rate: the AVC works from the last one.
+  Choose(list("System Sample Rate"), "96 kHz");
+  bridge.setResult("i2c.write", bridge::kUsbError);
+  Click(button("Config Clock"));
+  EXPECT_EQ(state.systemSampleRate, 48000.0);
 }
 
 TEST_F(SimulatedPanel, ConfigClockWithThePllProgramsTheWorkedDivisors) {

@@ -80,10 +80,12 @@ TEST_F(InputsPageTest, MicSlidersShowTheirTablesAndKeysWaitForTheNextRelease) {
 
 TEST_F(RecordedInputsPage, OnlyTheMuteAndZcdBoxesReportARefusedWriteAndTheyStayChecked) {
   bridge.setResult("i2c.write", 4);
-  DragTo(slider("Left Volume"), 3);  // the volumes report nothing
+  DragTo(slider("Left Volume"), 3);  // the volumes have no message: what failed, in words
   Click(check("ADC Mute"));
   Click(check("Enable ZCD"));
-  EXPECT_EQ(shown(), (Lines{"Tonvisor | InputsPage | Mute ADC failed",
+  EXPECT_EQ(shown(), (Lines{"Tonvisor | InputsPage | 2 of 2 register accesses did not reach the chip. The first: no "
+                            "chip answering at I2C address 0x0A for the read-modify-write of register 0x0020.",
+                            "Tonvisor | InputsPage | Mute ADC failed",
                             "Tonvisor | InputsPage | Mute ZCD Enable/Disable failed"}));
   EXPECT_TRUE(check("ADC Mute")->isChecked());
   EXPECT_TRUE(check("Enable ZCD")->isChecked());

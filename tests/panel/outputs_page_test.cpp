@@ -145,7 +145,11 @@ TEST_F(RecordedOutputsPage, OnlyZcdAndLoMuteReportARefusedWriteAndLongWorkEndsWi
   Click(check("Mute"));
   Click(check("Enable ZCD"));
   Click(check("LO Mute"));
-  EXPECT_EQ(shown(), (Lines{FromPage("Mute HP ZCD Enable/Disable failed"), FromPage("Mute LO failed")}));
+  // The DAC volume and mute have no message of their own: what failed, in words.
+  EXPECT_EQ(shown(), (Lines{FromPage("No chip answering at I2C address 0x0A for the write of register 0x0010."),
+                            FromPage("No chip answering at I2C address 0x0A for the read-modify-write of register "
+                                     "0x000E."),
+                            FromPage("Mute HP ZCD Enable/Disable failed"), FromPage("Mute LO failed")}));
   EXPECT_TRUE(check("LO Mute")->isChecked());
 
   // The recording bridge reads 0: from code 0 to 127 is 127 steps, each refused.

@@ -166,7 +166,7 @@ TEST_F(KitTest, ControlsAreNamedAfterTheirCaptionsAndStartWhereTheirRowsSay) {
   EXPECT_EQ(page.wide->maximum(), 60);
   EXPECT_EQ(page.wide->value(), 30);
   EXPECT_EQ(page.wide->valueLabel()->text(), " 0dB ");
-  EXPECT_EQ(Control<QLabel>(&page, "Wide value"), page.wide->valueLabel());
+  EXPECT_EQ(page.findChild<QLabel*>("Wide value"), page.wide->valueLabel());
   EXPECT_TRUE(log().empty());
 }
 
@@ -227,8 +227,10 @@ TEST_F(KitTest, ARowsMessageFollowsANonZeroStatusOnlyAndIsThePagesOwn) {
   bridge.setResult("i2c.write", 4);  // the chip does not acknowledge
   Choose(page.mode, "DSP Mode A/B");
   Click(page.surround);
-  ClickHandle(page.gain);  // a row without a message of its own says nothing
-  EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage |  Set I2S0 Mode Failed ", "Tonvisor | KitPage | Surround failed"}));
+  ClickHandle(page.gain);  // a row without a message of its own: what failed, in words
+  EXPECT_EQ(shown(), (Lines{"Tonvisor | KitPage |  Set I2S0 Mode Failed ", "Tonvisor | KitPage | Surround failed",
+                            "Tonvisor | KitPage | No chip answering at I2C address 0x0A for the read-modify-write of "
+                            "register 0x002A."}));
 
   // Over SPI a modify is refused with status 0: the link's message is the only one.
   messages.clear();

@@ -317,9 +317,17 @@ class PanelTest : public ::testing::Test {
   QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
   QCheckBox* check(const QString& name) const { return control<QCheckBox>(name); }
   QSlider* slider(const QString& name) const { return control<QSlider>(name); }
+  // A slider's value label, named "<slider> value" (its accessible name is what it shows).
+  QLabel* valueLabel(const QString& sliderName) const {
+    const QString name = sliderName + " value";
+    QLabel* label = scope != nullptr ? scope->findChild<QLabel*>(name) : nullptr;
+    if (label == nullptr) label = sheet->findChild<QLabel*>(name);
+    EXPECT_NE(label, nullptr) << name.toStdString();
+    return label;
+  }
   // The text of a slider's value label.
   QString valueOf(const QString& sliderName) const {
-    const QLabel* label = control<QLabel>(sliderName + " value");
+    const QLabel* label = valueLabel(sliderName);
     return label != nullptr ? label->text() : QString();
   }
   // Brings a page to the front, as a click on its tab does.

@@ -166,7 +166,7 @@ TEST_F(DapBlockTest, BassMultiplierTruncatesTheTypedNumberAndRefusesOneThatDoesN
   EXPECT_EQ(shown(), Lines(3, "Tonvisor | BassPage | The Multiplier must be from 0 to 3."));
 }
 
-TEST_F(RecordedDapBlock, SurroundAndBassSayWhichWriteFailedButNotAtReturnOrStartUp) {
+TEST_F(RecordedDapBlock, SurroundAndBassSayWhichWriteFailed) {
   bridge.setResult("i2c.write", 4);
   showDapPage("Korvel Surround");
   Click(upDown("Surround Width up-down")->upButton());
@@ -185,11 +185,19 @@ TEST_F(RecordedDapBlock, SurroundAndBassSayWhichWriteFailedButNotAtReturnOrStart
   const std::string surround = "Tonvisor | SurroundPage | ";
   const std::string bass = "Tonvisor | BassPage | ";
   EXPECT_EQ(shown(), (Lines{surround + "Setting Surround Width failed", surround + "Setting Surround Width failed",
-                            surround + "Setting Surround Enable failed", bass + "Setting Bass Cut Off Freq failed",
+                            surround + "Setting Surround Enable failed",
+                            // Return and the first showing have no message of their own.
+                            surround + "No chip answering at I2C address 0x0A for the read-modify-write of register "
+                                       "0x010A.",
+                            bass + "No chip answering at I2C address 0x0A for the read-modify-write of register "
+                                   "0x0104.",
+                            bass + "Setting Bass Cut Off Freq failed",
                             bass + "Setting Bass HPF Cut Off Freq failed",
                             bass + "Setting Bass Enhance Bypass HPF failed",
                             bass + "Setting Bass Enhance Enable failed", bass + " Set MULT Failed ",
-                            bass + "Setting Bass Level failed", bass + "Setting DAP LR Level failed"}));
+                            bass + "Setting Bass Level failed", bass + "Setting DAP LR Level failed",
+                            bass + "2 of 2 register accesses did not reach the chip. The first: no chip answering at "
+                                   "I2C address 0x0A for the read-modify-write of register 0x0106."}));
 }
 
 }  // namespace

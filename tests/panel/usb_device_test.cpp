@@ -21,7 +21,7 @@ struct BridgePanel : ::testing::Test {
   }
 
   QPushButton* button(const QString& name) const { return Control<QPushButton>(sheet.get(), name); }
-  QString shownDevice() const { return Control<QLabel>(sheet.get(), "USB device")->text(); }
+  QString shownDevice() const { return sheet->findChild<QLabel*>("USB device")->text(); }
 
   ChipModel chip;
   EmulatedFt2232h device{chip};
