@@ -223,7 +223,11 @@ void DeviceLink::reportOutsideChanges() {
   }
   text += ". The chip may have been reset or powered down, or another master wrote to it.";
   m_outsideChanges.clear();
-  m_messenger.show(text, kApplicationTitle, Owner::mainWindow());
+  if (m_tellOutside) {
+    m_tellOutside(text);
+  } else {
+    m_messenger.show(text, kApplicationTitle, Owner::mainWindow());
+  }
 }
 
 AccessResult DeviceLink::Read(std::uint16_t address) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -83,6 +84,9 @@ class DeviceLink {
   // current). Emptied by Connect and whenever the link's settings name another chip: another
   // link, I2C device address or board.
   RegisterCache& cache() { return m_cache; }
+  // Where the registers found changed outside this program are told: by default a message to
+  // the main window; a window with a status line takes the text there instead.
+  void setOutsideChangeTeller(std::function<void(const std::string& text)> tell) { m_tellOutside = std::move(tell); }
   const RegisterCache& cache() const { return m_cache; }
   // Empties the cache when the link's settings changed since the last access.
   void followLinkSettings();
@@ -147,6 +151,7 @@ class DeviceLink {
   RegisterCache m_cache;
   LinkIdentity m_cachedLink;
   std::vector<OutsideChange> m_outsideChanges;  // found and not yet told
+  std::function<void(const std::string&)> m_tellOutside;
 };
 
 // Case-insensitive comparison of ASCII texts, as the connection type and list items are

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -126,6 +127,19 @@ MainSheet::MainSheet(const PanelContext& context, QWidget* parent)
   m_workLabel->setAccessibleName(tr("Work"));
   m_statusLine->addWidget(m_linkLabel);
   m_statusLine->addWidget(m_workLabel, 1);
+  // A reset or brown-out noticed by a read stays in sight (the whole text in its tooltip) until
+  // the next reads find another.
+  m_outsideLabel = new QLabel;
+  m_outsideLabel->setObjectName(QStringLiteral("Changed outside"));
+  m_outsideLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  QPalette warning = m_outsideLabel->palette();
+  warning.setColor(QPalette::WindowText, Qt::darkRed);
+  m_outsideLabel->setPalette(warning);
+  m_statusLine->addWidget(m_outsideLabel, 2);
+  connect(&m_runner, &LinkRunner::outsideChangesFound, this, [this](const QString& text) {
+    m_outsideLabel->setText(text);
+    m_outsideLabel->setToolTip(text);
+  });
   m_statusLine->addPermanentWidget(m_readChipButton);
   connect(&m_runner, &LinkRunner::linkStateChanged, this,
           [this] { m_linkLabel->setText(DescribeLink(m_runner.linkState())); });
@@ -205,6 +219,8 @@ void MainSheet::keyPressEvent(QKeyEvent* event) {
 QString MainSheet::linkText() const { return m_linkLabel->text(); }
 
 QString MainSheet::workText() const { return m_workLabel->text(); }
+
+QString MainSheet::outsideChangesText() const { return m_outsideLabel->text(); }
 
 void MainSheet::showWork(std::size_t done, std::size_t expected) {
   m_workLabel->setText(expected > 0 ? tr("%1: %2 of %3").arg(m_workTitle).arg(done).arg(expected)

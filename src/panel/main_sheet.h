@@ -48,6 +48,8 @@ class MainSheet : public QDialog {
   QStatusBar* statusLine() const { return m_statusLine; }
   QString linkText() const;
   QString workText() const;
+  // What the last reads found changed outside this program; empty when nothing was.
+  QString outsideChangesText() const;
   LinkRunner& runner() const { return m_runner; }
   DirectRegisterPage* directRegisterPage() const { return m_directRegisterPage; }
 
@@ -79,6 +81,7 @@ class MainSheet : public QDialog {
   QStatusBar* m_statusLine = nullptr;
   QLabel* m_linkLabel = nullptr;
   QLabel* m_workLabel = nullptr;
+  QLabel* m_outsideLabel = nullptr;
   QString m_workTitle;
   bool m_asking = false;
   QTabWidget* m_tabs = nullptr;

@@ -72,6 +72,7 @@ LinkRunner::Finished LinkRunner::execute(Queued& queued, const std::atomic<bool>
   std::size_t steps = 0;
   {
     m_link.messenger().captureInto(&report.messages);
+    m_link.setOutsideChangeTeller([&report](const std::string& text) { report.outsideChanges = text; });
     UserAction action(m_link);
     LinkSide side{m_link, m_codec, cancelled, [&](std::size_t done) {
                     steps = done;
@@ -87,6 +88,7 @@ LinkRunner::Finished LinkRunner::execute(Queued& queued, const std::atomic<bool>
     report.cancelled = report.cancelled || cancelled;
   }
   m_link.messenger().captureInto(nullptr);
+  m_link.setOutsideChangeTeller({});
   reportProgress(id, steps, expected, true);
   if (report.connected) m_connectedLink = *report.connected ? m_link.settings().connectionType : std::string();
   finished.state = stateOf(m_link, m_connectedLink);
@@ -108,6 +110,9 @@ void LinkRunner::deliver(Queued& queued, Finished finished) {
   emit jobFinished(queued.id);
   emit linkStateChanged();
   for (const Message& message : finished.report.messages) m_messenger.show(message);
+  if (!finished.report.outsideChanges.empty()) {
+    emit outsideChangesFound(QString::fromStdString(finished.report.outsideChanges));
+  }
   if (queued.done && (!queued.hasContext || queued.context != nullptr)) queued.done(finished.report);
   dropped(queued);
 }

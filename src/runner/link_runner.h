@@ -42,6 +42,7 @@ struct JobReport {
   std::vector<Message> messages;  // what the link and the job said, each distinct text once, in order
   bool cancelled = false;         // Cancel was pressed while it ran
   std::optional<bool> connected;  // a Connect's outcome
+  std::string outsideChanges;     // registers a read found changed outside this program, in words
   int status = 0;                 // the work's own status, where a page words a non-zero one
 };
 
@@ -114,6 +115,9 @@ class LinkRunner : public QObject {
   void progress(std::uint64_t id, std::size_t done, std::size_t expected);
   void jobFinished(std::uint64_t id);
   void linkStateChanged();
+  // A job's reads found registers changed outside this program (a reset, a brown-out, another
+  // master): for the status line, once per job.
+  void outsideChangesFound(const QString& text);
 
  protected:
   struct Queued {
