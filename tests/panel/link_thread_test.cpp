@@ -254,7 +254,8 @@ TEST_F(LinkThread, ClosingDuringWorkWaitsForItThenAsksAboutTheWholeLog) {
     unsavedLog.busyAnswer = answer;
     unsavedLog.answer = UnsavedLogAnswer::Discard;
     runScript(300);
-    QTest::qWait(100);
+    // Closed once the run is under way (on a loaded machine its start can take a while to show).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.workText().startsWith("Running s300.txt: "); }, 20000));
     sheet.reject();
     ASSERT_EQ(unsavedLog.askedWhileBusy.size(), 1u);
     EXPECT_TRUE(unsavedLog.askedWhileBusy[0].starts_with("Running s300.txt: ")) << unsavedLog.askedWhileBusy[0];
