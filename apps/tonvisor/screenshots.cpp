@@ -81,8 +81,12 @@ void type(QLineEdit* box, const QString& text) {
   if (box) box->setText(text);
 }
 
+// Clicks and lets the work it queued end: a control that conflicts with running work is
+// disabled until then, as for a user.
 void click(QAbstractButton* button) {
-  if (button) button->click();
+  if (!button) return;
+  button->click();
+  settle();
 }
 
 void mouse(QWidget* widget, QEvent::Type type, QPoint at) {
